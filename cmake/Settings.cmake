@@ -1,0 +1,61 @@
+# Build settings shared by every target of the tree.
+
+option(BRIND_BUILD_TESTS "Build the test suites" ON)
+option(BRIND_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(BRIND_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(BRIND_WIN32 ON)
+else()
+  set(BRIND_WIN32 OFF)
+endif()
+
+set(BRIND_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+# Tests build tables of cases from plain literals; narrowing there is not worth a cast each.
+set(BRIND_TEST_WARNINGS -Wall -Wextra -Wshadow -Wno-missing-field-initializers -Werror)
+
+if(BRIND_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(BRIND_WIN32)
+  # Windows 95 is the target: 4.0 headers, 4.0 subsystem, nothing newer imported.
+  add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_IE=0x0300 STRICT
+                          WIN32_LEAN_AND_MEAN NOMINMAX)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# A portable library of the core: same flags everywhere; in the cross build it is compiled the
+# way the small Win32 programs need it (no exceptions, no RTTI, sections that can be dropped).
+function(brind_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_compile_options(${name} PRIVATE ${BRIND_WARNINGS})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(BRIND_WIN32)
+    target_compile_options(${name} PRIVATE -Os -fno-exceptions -fno-rtti
+                                           -ffunction-sections -fdata-sections)
+  endif()
+endfunction()
+
+# A Win32 GUI program: size-optimised, static, subsystem 4.0; its size is printed after each link.
+function(brind_win32_program name output_name)
+  add_executable(${name} WIN32 ${ARGN})
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME "${output_name}")
+  target_compile_options(${name} PRIVATE ${BRIND_WARNINGS} -Os -fno-exceptions -fno-rtti
+                                         -ffunction-sections -fdata-sections)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_options(${name} PRIVATE -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
+                      -Wl,--major-os-version,4,--minor-os-version,0
+                      -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${name}> -P ${PROJECT_SOURCE_DIR}/cmake/PrintSize.cmake
+    VERBATIM)
+endfunction()
+
+# A native command-line tool of the Linux front ends.
+function(brind_tool name)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${BRIND_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
