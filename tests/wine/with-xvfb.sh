@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs a command with DISPLAY set to a fresh virtual X display (Xvfb picks a free number), and
+# takes the display down afterwards. usage: with-xvfb.sh COMMAND [ARGS...]
+set -euo pipefail
+fdfile=$(mktemp)
+exec 9>"$fdfile"
+Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xpid=$!
+for _ in $(seq 1 100); do
+  [ -s "$fdfile" ] && break
+  sleep 0.05
+done
+display=$(head -n1 "$fdfile")
+exec 9>&-
+rm -f "$fdfile"
+if [ -z "$display" ]; then
+  kill "$xpid" 2>/dev/null || true
+  echo "with-xvfb: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$display"
+set +e
+"$@"
+rc=$?
+set -e
+# A prefix whose server still holds a dead display breaks the next GUI run.
+if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+kill "$xpid" 2>/dev/null || true
+wait "$xpid" 2>/dev/null || true
+exit $rc
