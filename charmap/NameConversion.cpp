@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "charmap/CharMapStore.h"
+
 namespace brind {
 
 namespace {
@@ -71,6 +73,16 @@ size_t WindowsToMacNameWith(const CharMap& map, char* name, size_t length) {
   }
   p[length] = 0;
   return length;
+}
+
+size_t MacToWindowsName(CharMapStore& store, char* name, size_t length, size_t capacity) {
+  LoadCharMap(store);
+  return MacToWindowsNameWith(store.map, name, length, capacity);
+}
+
+size_t WindowsToMacName(CharMapStore& store, char* name, size_t length) {
+  LoadCharMap(store);
+  return WindowsToMacNameWith(store.map, name, length);
 }
 
 }  // namespace brind

@@ -12,6 +12,8 @@
 
 namespace brind {
 
+struct CharMapStore;
+
 // Room a caller provides for a Macintosh name of `length` bytes converted to Windows: every
 // character may be escaped, plus the terminator.
 constexpr size_t WindowsNameCapacity(size_t length) { return 2 * length + 1; }
@@ -24,5 +26,10 @@ size_t MacToWindowsNameWith(const CharMap& map, char* name, size_t length, size_
 
 // Converts in place and returns the new length; the result is never longer than the input.
 size_t WindowsToMacNameWith(const CharMap& map, char* name, size_t length);
+
+// The program forms: each first refreshes the store's table with LoadCharMap (its result is not
+// checked: a table that can't be loaded is used as it is), then converts as above.
+size_t MacToWindowsName(CharMapStore& store, char* name, size_t length, size_t capacity);
+size_t WindowsToMacName(CharMapStore& store, char* name, size_t length);
 
 }  // namespace brind
