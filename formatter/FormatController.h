@@ -73,23 +73,24 @@ class FormatController {
   DiskStatus ProbeSector(uint32_t sector);
 
  private:
+  DriveGeometry& GeometryOf(uint8_t drive);
   void BuildDriveList();
   bool DrivePathValid();
   void ShowInvalidDrive();
+  int ProbeWithQuestions(uint32_t sector);  // 0: go on; -1: stop
   void SetUpBar();
   void SetUpSteps();
-  int ProbeWithQuestions(uint32_t sector);  // 0 go on, -1 stop
-  void BeginSequence();
+  void ArmTimer();
   void TrackStep();
+  void TrackError(DiskStatus status);
+  void EndAfterTrackError();
   void StageStep();
-  void TrackError();
-  void EndAfterError();
-  void AdvanceBar(uint32_t s);
+  void AdvanceBar(uint32_t finished);
   void DrawFinalBar();
+  void ResetSequence();
+  void SetIdleLook();
   void Complete();
   void Stop();
-  void SetIdleLook();
-  void ArmTimer();
   int Ask(const char* text, const char* caption, unsigned flags);
 
   FormatState& s_;
@@ -99,6 +100,7 @@ class FormatController {
   StageRunner& stages_;
   NameConverter& names_;
   DriverPort* driver_;
+  DriveGeometry spareGeometry_{};
 };
 
 }  // namespace brind
