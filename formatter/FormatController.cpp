@@ -58,6 +58,10 @@ constexpr char kStatusInitializing[] = "Initializing...";
 constexpr char kStatusFormatting[] = "Formatting...";
 constexpr char kStatusCreating[] = "Creating File System...";
 
+// Steps 160..166 write the file system.
+constexpr uint32_t kFirstStage = 160;
+constexpr uint32_t kStages = 7;
+
 // The bar grows in blocks of at least this many pixels.
 constexpr int32_t kMinBlock = 16;
 
@@ -169,7 +173,7 @@ bool FormatController::ReadCurrentLabel() {
     char label[DiskServices::kLabelBufferSize] = {};
     if (disk_.GetVolumeLabel(s_.drivePath, label) == 1) {
       char shown[12] = {};
-      std::memcpy(shown, label, strnlen(label, 11));
+      for (size_t i = 0; i < 11 && label[i] != '\0'; ++i) shown[i] = label[i];
       view_.SetLabelText(shown);
     } else {
       view_.SetLabelText("");
@@ -194,7 +198,7 @@ bool FormatController::ReadCurrentLabel() {
     char name[2 * 255 + 1] = {};
     const size_t nameLength = s_.sectorBuffer[36];
     std::memcpy(name, s_.sectorBuffer + 37, nameLength);
-    names_.MacToWindows(name, std::strlen(name));
+    names_.MacToWindows(name, std::strlen(name), sizeof name);
     view_.SetLabelText(name);
   }
   return true;
@@ -356,7 +360,7 @@ void FormatController::SetUpBar() {
 void FormatController::SetUpSteps() {
   const double width = s_.barRect.right - s_.barRect.left;
   if (s_.quickFormat) {
-    s_.step = s_.endStep = s_.firstStep = kFirstStageStep;
+    s_.step = s_.endStep = s_.firstStep = kFirstStage;
     s_.barDrawnTo = s_.barTarget = s_.barRect.left;
     s_.stepScale = static_cast<float>(width * 0.14285714285714285);
     s_.stageScale = static_cast<float>(width * 0.005988023952095809);
@@ -365,7 +369,7 @@ void FormatController::SetUpSteps() {
     s_.step = 0;
     s_.endStep = uint32_t{g.heads} * g.cylinders;
     s_.firstStep = 0;
-    s_.stepScale = static_cast<float>(width / (s_.endStep + kStageCount));
+    s_.stepScale = static_cast<float>(width / (s_.endStep + kStages));
   }
 }
 
@@ -381,7 +385,7 @@ void FormatController::OnTimer() {
   s_.timerArmed = view_.KillStepTimer() ? 0 : 1;
   if (s_.step < s_.endStep) {
     TrackStep();
-  } else if (s_.step >= kFirstStageStep && s_.step < kFirstStageStep + kStageCount) {
+  } else if (s_.step >= kFirstStage && s_.step < kFirstStage + kStages) {
     StageStep();
   } else {
     Complete();
@@ -469,7 +473,7 @@ void FormatController::EndAfterTrackError() {
 }
 
 void FormatController::StageStep() {
-  const uint32_t index = s_.step - kFirstStageStep;
+  const uint32_t index = s_.step - kFirstStage;
   if (index == 0) view_.SetStatusText(kStatusCreating);
   const uint16_t status = stages_.RunStage(index, disk_, s_.driveNumber, s_.volumeLabel);
   // From here on a stopped quick format must not leave a half-made volume that looks whole.
@@ -504,7 +508,7 @@ void FormatController::AdvanceBar(uint32_t finished) {
     view_.DrawBarRectangle(s_.barDrawnTo, r.top, s_.barTarget - 1, r.bottom);
   } else {
     int32_t prev = r.left;
-    const uint32_t blocks = (done * kBarUnits) / kStageCount;
+    const uint32_t blocks = (done * kBarUnits) / kStages;
     for (uint32_t i = 0; i < blocks; ++i) {
       int32_t x = r.left + Truncate(static_cast<double>(i) * s_.stageScale);
       if (x > r.right) x = r.right;
@@ -526,7 +530,7 @@ void FormatController::DrawFinalBar() {
       view_.DrawBarRectangle(s_.barDrawnTo, r.top, s_.barTarget - 1, r.bottom);
   } else {
     int32_t prev = r.left;
-    for (uint32_t i = 0; i < s_.endStep + kStageCount; ++i) {
+    for (uint32_t i = 0; i < s_.endStep + kStages; ++i) {
       int32_t x = r.left + Truncate(static_cast<double>(i) * s_.stageScale);
       if (r.right - x < kMinBlock) x = r.right;
       if (x - prev >= kMinBlock) {

@@ -31,12 +31,13 @@ class StageRunner {
   virtual const char* FailureMessage(uint32_t index) = 0;
 };
 
-// Volume names between the Macintosh and the Windows character sets, in place. MacToWindows may
-// double the length: the buffer holds 2 * length + 1 bytes. Both return the new length.
+// Volume names between the Macintosh and the Windows character sets, in place; both return the
+// new length. MacToWindows may double the length; capacity is the whole buffer, terminator
+// included, and the result never grows past it.
 class NameConverter {
  public:
   virtual ~NameConverter() = default;
-  virtual size_t MacToWindows(char* name, size_t length) = 0;
+  virtual size_t MacToWindows(char* name, size_t length, size_t capacity) = 0;
   virtual size_t WindowsToMac(char* name, size_t length) = 0;
 };
 

@@ -19,7 +19,7 @@ class HfsStageRunner final : public StageRunner {
 // The program's character map, refreshed from CHARMAP.MAC at every conversion (Win32 program).
 class ProgramNameConverter final : public NameConverter {
  public:
-  size_t MacToWindows(char* name, size_t length) override;
+  size_t MacToWindows(char* name, size_t length, size_t capacity) override;
   size_t WindowsToMac(char* name, size_t length) override;
 };
 
@@ -27,7 +27,7 @@ class ProgramNameConverter final : public NameConverter {
 class MapNameConverter final : public NameConverter {
  public:
   explicit MapNameConverter(const uint8_t* map128) : map_(map128) {}
-  size_t MacToWindows(char* name, size_t length) override;
+  size_t MacToWindows(char* name, size_t length, size_t capacity) override;
   size_t WindowsToMac(char* name, size_t length) override;
 
  private:
