@@ -123,8 +123,8 @@ TEST(BarOddWidth, GrowsInsideItsArea) {
     EXPECT_FALSE(backwards);
     const std::vector<Rect> all = Rects(rig.view, FormatView::BarDrawing::kDraw);
     ASSERT_FALSE(all.empty());
-    for (size_t i = 0; i + 1 < all.size(); ++i)
-      if (!quick) EXPECT_GE(all[i][2] - all[i][0] + 1, 16) << "blocks of at least 16 pixels";
+    for (size_t i = 0; !quick && i + 1 < all.size(); ++i)
+      EXPECT_GE(all[i][2] - all[i][0] + 1, 16) << "blocks of at least 16 pixels";
     for (const Rect& r : all) {
       EXPECT_GE(r[0], 1);
       EXPECT_LE(r[2], 311);
