@@ -9,6 +9,8 @@
 
 namespace brind {
 
+struct CharMapStore;
+
 // Steps 160..166 through the HFS volume builder, on a 2880-sector volume.
 class HfsStageRunner final : public StageRunner {
  public:
@@ -19,8 +21,12 @@ class HfsStageRunner final : public StageRunner {
 // The program's character map, refreshed from CHARMAP.MAC at every conversion (Win32 program).
 class ProgramNameConverter final : public NameConverter {
  public:
+  explicit ProgramNameConverter(CharMapStore& store) : store_(store) {}
   size_t MacToWindows(char* name, size_t length, size_t capacity) override;
   size_t WindowsToMac(char* name, size_t length) override;
+
+ private:
+  CharMapStore& store_;
 };
 
 // A given map of 128 entries (Macintosh 0x80 + i -> Windows character, 1 = not mapped).

@@ -27,10 +27,8 @@ inline constexpr int kInputControls[6] = {kIdDriveBox, kIdStart, kIdQuick,
 inline constexpr unsigned kWmStartFormat = 0x0400 + 1;  // WM_USER + 1
 inline constexpr unsigned kStepTimerId = 1;             // interval 0
 
-inline constexpr unsigned kLabelMax = 27;  // characters of a volume label
-inline constexpr uint32_t kFirstStageStep = 160;
-inline constexpr uint32_t kStageCount = 7;  // steps 160..166
-inline constexpr uint32_t kBarUnits = 167;  // 160 tracks + 7 stages
+inline constexpr unsigned kLabelMax = 27;   // characters of a volume label
+inline constexpr uint32_t kBarUnits = 167;  // 160 tracks and the 7 file-system stages
 
 // Client-area rectangle of the progress control, in its own pixels.
 struct BarRect {
