@@ -250,7 +250,7 @@ int Run(const Options& opt) {
   if (!opt.quiet) std::printf("%s: %s\n", t.c_str(), found.c_str());
   if (!full && look.kind != DiskKind::kMacintosh) {
     full = true;
-    if (!opt.quiet)
+    if (!opt.quiet && !created)
       std::printf("Not a Macintosh disk: a quick format is not possible, doing a full format.\n");
   }
   if (question && !opt.yes) {
