@@ -1,6 +1,8 @@
 // Brindlewood Utility: program entry, the main window and its menu commands, the About box.
-#include <commctrl.h>
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>  // needs windows.h first
+// clang-format on
 
 #include "formatter/MainCommands.h"
 #include "formatter/ResourceIds.h"
