@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libcli11-dev libfmt-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xdotool imagemagick mscompress mtools
-  hfsutils python3
+  hfsutils python3 strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Formats a 1.44 MB image with brindlewood-format (quick and full) and with hfsutils' hformat,
+many times each, and prints the median wall times, their ratio, and the sector transfers each
+makes on the image against the least an empty volume needs.
+
+usage: format_bench.py BRINDLEWOOD_FORMAT WORKDIR [QUICK_RUNS [FULL_RUNS]]"""
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+IMAGE_SIZE = 1474560
+# An empty volume needs at least: boot blocks (2), MDB, bitmap, the two B-tree header nodes,
+# the catalog leaf and the alternate MDB written once each; nothing has to be read.
+LEAST_WRITES = 8
+LEAST_READS = 0
+
+tool, work = os.path.abspath(sys.argv[1]), sys.argv[2]
+quick_runs = int(sys.argv[3]) if len(sys.argv) > 3 else 101
+full_runs = int(sys.argv[4]) if len(sys.argv) > 4 else 21
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work + "/home")
+env = dict(os.environ, HOME=work + "/home")
+image = work + "/bench.img"
+
+
+def blank():
+    with open(image, "wb") as f:
+        f.truncate(IMAGE_SIZE)
+
+
+def macintosh():
+    blank()
+    subprocess.run([tool, "-q", "-y", "-L", "Bench", image], check=True, env=env)
+
+
+CASES = [
+    # name, command, how the image is prepared before each run
+    ("brindlewood-format --quick", [tool, "-q", "-y", "--quick", "-L", "Bench", image], macintosh),
+    ("hformat", ["hformat", "-l", "Bench", image], blank),
+    ("brindlewood-format --full", [tool, "-q", "-y", "--full", "-L", "Bench", image], macintosh),
+]
+
+
+def median_time(cmd, prepare, runs):
+    times = []
+    for _ in range(runs):
+        prepare()
+        start = time.perf_counter()
+        subprocess.run(cmd, check=True, env=env, stdout=subprocess.DEVNULL)
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def transfers(cmd, prepare):
+    """Calls and sectors read and written on the image, seen by strace."""
+    if not shutil.which("strace"):
+        return None
+    prepare()
+    log = work + "/strace.log"
+    subprocess.run(["strace", "-f", "-y", "-o", log, "-e",
+                    "trace=read,write,pread64,pwrite64,readv,writev"] + cmd,
+                   check=True, env=env, stdout=subprocess.DEVNULL)
+    counts = {"read": [0, 0], "write": [0, 0]}
+    pattern = re.compile(r"^(?:\d+\s+)?(p?read|p?write)v?(?:64)?\(\d+<" + re.escape(os.path.realpath(image)) +
+                         r">.*= (\d+)$")
+    for line in open(log):
+        m = pattern.match(line.strip())
+        if m:
+            kind = "read" if "read" in m.group(1) else "write"
+            counts[kind][0] += 1
+            counts[kind][1] += int(m.group(2)) // 512
+    return counts
+
+
+print(f"runs: {quick_runs} per quick case, {full_runs} for the full format")
+results = {}
+for name, cmd, prepare in CASES:
+    runs = full_runs if "--full" in cmd else quick_runs
+    results[name] = median_time(cmd, prepare, runs)
+    t = transfers(cmd, prepare)
+    io = ("reads %d calls / %d sectors, writes %d calls / %d sectors" %
+          (t["read"][0], t["read"][1], t["write"][0], t["write"][1])) if t else "(no strace)"
+    print(f"{name:28s} median {results[name] * 1000:8.2f} ms   {io}")
+print(f"least an empty volume needs: {LEAST_READS} reads, {LEAST_WRITES} sector writes")
+base = results["hformat"]
+for name in ("brindlewood-format --quick", "brindlewood-format --full"):
+    print(f"{name} / hformat: {results[name] / base:.2f}")

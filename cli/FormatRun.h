@@ -1,0 +1,74 @@
+// The format of one disk as the Linux tool runs it: the same format dialog and step-by-step
+// sequence as the Windows program (FormatController), with the terminal as its window. The
+// dialog's questions are asked on the terminal or answered from -y; its progress bar is drawn
+// as a line of text; its timer is a loop that delivers one step at a time.
+#pragma once
+
+#include <csignal>
+#include <functional>
+#include <string>
+
+#include "common/UserPrompts.h"
+#include "disk/DiskServices.h"
+#include "formatter/FormatController.h"
+
+namespace brind::cli {
+
+// Where the tool talks: standard output, standard error, standard input.
+class Console {
+ public:
+  virtual ~Console() = default;
+  virtual void Out(const std::string& text) = 0;      // as is, no newline added
+  virtual void ErrLine(const std::string& line) = 0;  // one line, after the program's name
+  virtual bool ReadLine(std::string& line) = 0;       // false at the end of input
+};
+
+// The C streams, flushed after every piece of output.
+class StdioConsole : public Console {
+ public:
+  explicit StdioConsole(const char* program) : program_(program) {}
+  void Out(const std::string& text) override;
+  void ErrLine(const std::string& line) override;
+  bool ReadLine(std::string& line) override;
+
+ private:
+  const char* program_;
+};
+
+struct RunOptions {
+  std::string target;  // the name the user gave, for the lines printed
+  std::string label;   // in Windows characters (code page 1252), as the dialog's field holds it
+  bool quick = true;
+  bool yes = false;             // overwrite a DOS or Macintosh disk without asking
+  bool quiet = false;           // errors only
+  bool askOnTerminal = false;   // standard input is a terminal
+  bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
+  bool created = false;         // the image was made for this run
+};
+
+enum class Outcome {
+  kFormatted,
+  kRefused,    // stopped by the checks or a question: nothing of the format was written
+  kFailed,     // a step failed; the reason was printed
+  kCancelled,  // interrupted between two steps
+};
+
+struct RunResult {
+  Outcome outcome = Outcome::kFailed;
+  bool full = false;          // the kind of format that ran (a quick one may become full)
+  char volumeLabel[28] = {};  // as written, in Macintosh characters
+  int flushError = 0;         // of making the written sectors durable, errno
+};
+
+// Hooks into the device the disk services run over.
+struct DeviceHooks {
+  std::function<std::string()> openError;  // why the device would not open, or ""
+  std::function<int()> flush;              // makes the written sectors durable: 0 or errno
+};
+
+// Formats drive 0 ("A:") of the device. A nonzero *cancel stops the format between two steps.
+RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOptions& options,
+                    Console& console, const DeviceHooks& hooks,
+                    const volatile std::sig_atomic_t* cancel);
+
+}  // namespace brind::cli

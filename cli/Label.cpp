@@ -1,0 +1,62 @@
+#include "cli/Label.h"
+
+#include <cstring>
+
+#include "cli/Cp1252.h"
+
+#if BRIND_HAVE_CHARMAP
+#include "charmap/CharMap.h"
+#include "charmap/NameConversion.h"
+#endif
+
+namespace brind::cli {
+
+bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error) {
+  std::memset(label, 0, sizeof label);
+  std::string ansi;
+  if (!Utf8ToCp1252(utf8, ansi, error)) return false;
+  if (ansi.size() > kLabelBufferSize - 1) {
+    error = "is " + std::to_string(ansi.size()) + " characters long; a volume label has at most 27";
+    return false;
+  }
+  for (char c : ansi) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x20 || b == 0x7F) {
+      error = "has a control character";
+      return false;
+    }
+    if (c == ':') {
+      error = "has a colon, which HFS keeps for separating the parts of a path";
+      return false;
+    }
+#if !BRIND_HAVE_CHARMAP
+    if (b >= 0x80) {
+      error = "has characters beyond ASCII, and this build has no character map to convert them";
+      return false;
+    }
+#endif
+  }
+  std::memcpy(label, ansi.data(), ansi.size());
+#if BRIND_HAVE_CHARMAP
+  const size_t length = WindowsToMacNameWith(DefaultCharMap, label, ansi.size());
+  label[length < kLabelBufferSize ? length : kLabelBufferSize - 1] = '\0';
+#endif
+  return true;
+}
+
+std::string DisplayMacName(const uint8_t* name, size_t length) {
+  std::string windows(reinterpret_cast<const char*>(name), length);
+#if BRIND_HAVE_CHARMAP
+  // Escaped characters can double the length.
+  std::string buffer(2 * length + 1, '\0');
+  std::memcpy(buffer.data(), name, length);
+  const size_t n = MacToWindowsNameWith(DefaultCharMap, buffer.data(), length, buffer.size());
+  windows.assign(buffer.data(), n);
+#else
+  for (char& c : windows)
+    if (static_cast<uint8_t>(c) >= 0x80) c = '?';
+#endif
+  return Cp1252ToUtf8(windows);
+}
+
+}  // namespace brind::cli

@@ -1,0 +1,83 @@
+// The Linux disk device: a 1.44 MB image file, or a floppy drive through the kernel's floppy
+// ioctls. Every condition reaches the disk services with the code the Windows device gives for
+// it (2 no disk, 3 write-protected, 8 sector not found, 19/20 for track formats, ...).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "disk/DeviceBinding.h"
+
+namespace brind {
+
+inline constexpr uint64_t kImageSize = 1474560;
+
+enum class TargetKind {
+  kMissing,      // nothing at the path
+  kImage,        // a regular file
+  kFloppy,       // a block device that answers the floppy ioctls
+  kBlockDevice,  // a block device that is not a floppy drive
+  kOther,        // a directory, character device, ...
+};
+
+// What is at a path, found without changing anything there.
+struct TargetInfo {
+  TargetKind kind = TargetKind::kMissing;
+  uint64_t size = 0;      // images
+  bool mounted = false;   // the device (or a loop device over the image) is mounted
+  std::string mountedOn;  // where, when it is
+  std::string driveType;  // floppy drives: the kernel's name of the drive type ("H1440", ...)
+  bool is144Drive = false;
+  std::string error;  // set when the path could not be examined
+};
+TargetInfo InspectTarget(const std::string& path);
+
+// Creates a new image of kImageSize zero bytes; false (with the reason) if that fails or the
+// path exists.
+bool CreateImage(const std::string& path, std::string& error);
+
+class PosixDevice : public DiskDeviceBinding {
+ public:
+  explicit PosixDevice(std::string path);
+  ~PosixDevice() override;
+  PosixDevice(const PosixDevice&) = delete;
+  PosixDevice& operator=(const PosixDevice&) = delete;
+
+  uint32_t Open() override;
+  void Close() override;
+  DeviceResult ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) override;
+  DeviceResult WriteSector(uint8_t drive, uint32_t sector, const uint8_t* buffer) override;
+  DeviceResult FormatTrack(uint8_t drive, uint16_t head, uint16_t cylinder) override;
+  DeviceResult GetDeviceParams(uint8_t drive, DeviceParams& params) override;
+  DeviceResult SetDeviceParams(uint8_t drive, const DeviceParams& params) override;
+  DeviceResult LockLogicalVolume(uint8_t drive, uint8_t level, uint16_t permissions) override;
+  DeviceResult UnlockLogicalVolume(uint8_t drive) override;
+  void SearchRoot(const char* pattern) override;
+  uint32_t QueryVolumeLabel(const char* rootPath, char* label, size_t labelSize) override;
+
+  // Why the last Open failed, in words.
+  const std::string& openError() const { return openError_; }
+  // Pushes what was written to the medium; the errno of a failure, 0 on success.
+  int Flush();
+  bool isBlockDevice() const { return block_; }
+  uint64_t reads() const { return reads_; }
+  uint64_t writes() const { return writes_; }
+
+ private:
+  DeviceResult Transfer(uint32_t sector, uint8_t* in, const uint8_t* out);
+  void EndFormatting();
+  uint16_t TransferErrorCode(int err, bool write);
+
+  std::string path_;
+  int fd_ = -1;
+  bool block_ = false;
+  bool readOnly_ = false;
+  bool formatting_ = false;  // between the kernel's begin and end of a track format run
+  int lockDepth_ = 0;
+  uint8_t* aligned_ = nullptr;  // direct transfers of a block device need an aligned buffer
+  std::string openError_;
+  uint64_t reads_ = 0;
+  uint64_t writes_ = 0;
+};
+
+}  // namespace brind

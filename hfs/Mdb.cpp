@@ -1,0 +1,85 @@
+#include "hfs/Mdb.h"
+
+#include <cstring>
+
+namespace brind {
+
+namespace {
+
+constexpr uint16_t kSignature = 0x4244;      // "BD"
+constexpr uint16_t kAttrUnmounted = 0x0100;  // volume cleanly unmounted
+constexpr uint16_t kFirstBitmapSector = 3;
+constexpr uint16_t kFirstFreeBlock = 44;  // right after the extents and catalog files
+constexpr uint32_t kFirstUserCnid = 16;
+constexpr uint32_t kBitsPerSector = kSectorSize * 8;
+
+// The 32-bit fields; their two 16-bit halves trade places after the bytes of each unit did.
+constexpr size_t kLongFields[] = {mdb::drCrDate,   mdb::drLsMod,   mdb::drAlBlkSiz, mdb::drClpSiz,
+                                  mdb::drNxtCNID,  mdb::drVolBkUp, mdb::drWrCnt,    mdb::drXTClpSiz,
+                                  mdb::drCTClpSiz, mdb::drFilCnt,  mdb::drDirCnt,   mdb::drXTFlSize,
+                                  mdb::drCTFlSize};
+
+void SwapUnits(uint8_t* p, size_t from, size_t to) {
+  for (size_t i = from; i + 1 < to; i += 2) {
+    const uint8_t t = p[i];
+    p[i] = p[i + 1];
+    p[i + 1] = t;
+  }
+}
+
+}  // namespace
+
+uint32_t FormatTimestamp() { return 0xACF5FF1C; }
+
+size_t VolumeNameLength(const char* volumeName) {
+  if (!volumeName) return 0;
+  size_t n = 0;
+  while (n < kMaxVolumeName && volumeName[n] != '\0') ++n;
+  return n;
+}
+
+void SwapMdb(MdbImage& image) {
+  uint8_t* p = image.bytes.data();
+  SwapUnits(p, 0x00, 0x24);  // drSigWord .. drFreeBks
+  SwapUnits(p, 0x40, 0xA2);  // drVolBkUp .. drCTExtRec
+  for (size_t offset : kLongFields) {
+    uint8_t half[2];
+    std::memcpy(half, p + offset, 2);
+    std::memcpy(p + offset, p + offset + 2, 2);
+    std::memcpy(p + offset + 2, half, 2);
+  }
+}
+
+DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName) {
+  // Sectors per allocation block: the smallest that keeps the block count below 0xFFFF.
+  uint32_t perBlock = 1;
+  while (totalSectors / perBlock >= 0xFFFF) ++perBlock;
+  const auto blocks = static_cast<uint16_t>(totalSectors / perBlock - 6);
+  const uint32_t blockSize = perBlock * kSectorSize;
+  const auto bitmapSectors =
+      static_cast<uint16_t>((uint32_t{blocks} + kBitsPerSector - 1) / kBitsPerSector);
+
+  MdbImage image;
+  image.Set16(mdb::drSigWord, kSignature);
+  image.Set32(mdb::drCrDate, FormatTimestamp());
+  image.Set32(mdb::drLsMod, FormatTimestamp());
+  image.Set16(mdb::drAtrb, kAttrUnmounted);
+  image.Set16(mdb::drVBMSt, kFirstBitmapSector);
+  image.Set16(mdb::drAllocPtr, kFirstFreeBlock);
+  image.Set16(mdb::drNmAlBlks, blocks);
+  image.Set32(mdb::drAlBlkSiz, blockSize);
+  image.Set32(mdb::drClpSiz, 4 * blockSize);
+  image.Set16(mdb::drAlBlSt, static_cast<uint16_t>(kFirstBitmapSector + bitmapSectors));
+  image.Set32(mdb::drNxtCNID, kFirstUserCnid);
+  image.Set16(mdb::drFreeBks, blocks);
+  const size_t nameLength = VolumeNameLength(volumeName);
+  image.bytes[mdb::drVN] = static_cast<uint8_t>(nameLength);
+  if (nameLength) std::memcpy(&image.bytes[mdb::drVN + 1], volumeName, nameLength);
+  image.Set32(mdb::drXTClpSiz, kBTreeFileSize);
+  image.Set32(mdb::drCTClpSiz, kBTreeFileSize);
+
+  SwapMdb(image);
+  return io.WriteSector(image.bytes.data(), kMdbSector, drive);
+}
+
+}  // namespace brind

@@ -1,0 +1,79 @@
+// The master directory block (the program's "VIB"): built in host order, stored big-endian.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/Bytes.h"
+#include "disk/DiskStatus.h"
+#include "disk/SectorIo.h"
+
+namespace brind {
+
+// The one HFS date every format stamps on the volume and its root directory
+// (14 December 1995 16:19:40, seconds since 1 January 1904).
+uint32_t FormatTimestamp();
+
+inline constexpr uint32_t kMdbSector = 2;
+inline constexpr uint32_t kBitmapSector = 3;
+inline constexpr size_t kMaxVolumeName = 27;
+// The extents and catalog files both get this fixed size (22 blocks of 512 bytes).
+inline constexpr uint32_t kBTreeFileSize = 0x2C00;
+
+// Byte offsets of the MDB fields, under their published names.
+namespace mdb {
+inline constexpr size_t drSigWord = 0x00;
+inline constexpr size_t drCrDate = 0x02;
+inline constexpr size_t drLsMod = 0x06;
+inline constexpr size_t drAtrb = 0x0A;
+inline constexpr size_t drNmFls = 0x0C;
+inline constexpr size_t drVBMSt = 0x0E;
+inline constexpr size_t drAllocPtr = 0x10;
+inline constexpr size_t drNmAlBlks = 0x12;
+inline constexpr size_t drAlBlkSiz = 0x14;
+inline constexpr size_t drClpSiz = 0x18;
+inline constexpr size_t drAlBlSt = 0x1C;
+inline constexpr size_t drNxtCNID = 0x1E;
+inline constexpr size_t drFreeBks = 0x22;
+inline constexpr size_t drVN = 0x24;  // length byte and up to 27 characters
+inline constexpr size_t drVolBkUp = 0x40;
+inline constexpr size_t drVSeqNum = 0x44;
+inline constexpr size_t drWrCnt = 0x46;
+inline constexpr size_t drXTClpSiz = 0x4A;
+inline constexpr size_t drCTClpSiz = 0x4E;
+inline constexpr size_t drNmRtDirs = 0x52;
+inline constexpr size_t drFilCnt = 0x54;
+inline constexpr size_t drDirCnt = 0x58;
+inline constexpr size_t drFndrInfo = 0x5C;
+inline constexpr size_t drVCSize = 0x7C;
+inline constexpr size_t drVBMCSize = 0x7E;
+inline constexpr size_t drCtlCSize = 0x80;
+inline constexpr size_t drXTFlSize = 0x82;
+inline constexpr size_t drXTExtRec = 0x86;  // three extents: start block, block count (16-bit)
+inline constexpr size_t drCTFlSize = 0x92;
+inline constexpr size_t drCTExtRec = 0x96;
+}  // namespace mdb
+
+// The 512-byte MDB image. In host order every number is stored low byte first, whatever the
+// machine, so that the same image and the same swap give the same disk bytes everywhere.
+struct MdbImage {
+  std::array<uint8_t, kSectorSize> bytes{};
+
+  uint16_t Get16(size_t offset) const { return GetU16LE(&bytes[offset]); }
+  uint32_t Get32(size_t offset) const { return GetU32LE(&bytes[offset]); }
+  void Set16(size_t offset, uint16_t v) { PutU16LE(&bytes[offset], v); }
+  void Set32(size_t offset, uint32_t v) { PutU32LE(&bytes[offset], v); }
+};
+
+// Converts the image in place between host order and disk order; the same call goes both ways.
+void SwapMdb(MdbImage& image);
+
+// Step 161: builds the MDB of an empty volume of totalSectors and writes it to sector 2. The
+// name is a terminated string of Macintosh characters; only its first 27 bytes are used.
+// Returns the write's status. Reads nothing.
+DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName);
+
+// Length of a volume name as stored: at most 27, never reading past the 28-byte label buffer.
+size_t VolumeNameLength(const char* volumeName);
+
+}  // namespace brind

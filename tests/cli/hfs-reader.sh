@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Images written by brindlewood-format, read and written by hfsutils as an independent reader,
+# and the tool's refusals. usage: hfs-reader.sh TOOL WORKDIR
+set -uo pipefail
+tool=$1 work=$2
+rm -rf "$work"; mkdir -p "$work/home"
+export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
+cd "$work"
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+
+# Runs an hfsutils command; any output on stderr is a failure.
+h() {
+  local out
+  out=$("$@" 2>h.err)
+  local rc=$?
+  if [ $rc -ne 0 ] || [ -s h.err ]; then fail "$* (exit $rc): $(cat h.err)"; fi
+  printf '%s' "$out"
+}
+
+# --- a new image, read back by hfsutils
+"$tool" -q -L "Brindle Test" fresh.img 2>err.txt
+rc=$?
+[ $rc -eq 0 ] && [ ! -s err.txt ] && ok "a new image is formatted" || fail "format of a new image: exit $rc, $(cat err.txt)"
+[ "$(stat -c %s fresh.img)" = 1474560 ] && ok "the image has 1474560 bytes" || fail "image size $(stat -c %s fresh.img)"
+
+h hmount fresh.img >/dev/null
+vol=$(h hvol)
+grep -q 'Volume name is "Brindle Test"' <<<"$vol" && ok "hvol shows the label" || fail "hvol: $vol"
+grep -q 'Volume has 1448960 bytes free' <<<"$vol" && ok "hvol shows 1448960 bytes free" || fail "hvol: $vol"
+listing=$(h hls -a)
+[ -z "$listing" ] && ok "the root is empty" || fail "hls of a new volume: $listing"
+
+head -c 70000 /dev/urandom >payload.bin
+h hcopy -r payload.bin :payload.bin >/dev/null
+h hmkdir ":A Folder" >/dev/null
+h humount >/dev/null
+h hmount fresh.img >/dev/null
+listing=$(h hls -1)
+grep -qx 'A Folder' <<<"$listing" && ok "a folder made with hmkdir is listed" || fail "hls: $listing"
+grep -qx 'payload.bin' <<<"$listing" && ok "the copied file is listed after a remount" || fail "hls: $listing"
+h hcopy -r :payload.bin back.bin >/dev/null
+cmp -s payload.bin back.bin && ok "the file copies back identical" || fail "the file came back different"
+h humount >/dev/null
+
+# --- the same label gives the same bytes
+"$tool" -q -L "Brindle Test" twin.img && "$tool" -q -L "Brindle Test" twin2.img
+cmp -s twin.img twin2.img && ok "two formats with the same label are identical" || fail "two formats differ"
+cp twin.img again.img
+"$tool" -q -y --quick -L "Brindle Test" again.img
+cmp -s twin.img again.img && ok "a quick format of a formatted image changes nothing" || fail "quick re-format differs"
+
+# --- refusals write nothing
+unchanged() {  # what, file, checksum before
+  [ "$(sha1sum <"$2")" = "$3" ] && ok "$1: nothing written" || fail "$1: the file changed"
+}
+refused() {  # what, expected text, command...
+  local what=$1 text=$2; shift 2
+  "$@" </dev/null >out.txt 2>err.txt
+  local rc=$?
+  [ $rc -eq 1 ] && ok "$what: exit 1" || fail "$what: exit $rc"
+  grep -qF -- "$text" err.txt && ok "$what: says why" || fail "$what: stderr was: $(cat err.txt)"
+}
+
+head -c 1474559 /dev/zero >short.img; sum=$(sha1sum <short.img)
+refused "image one byte short" "has 1474559 bytes" "$tool" -y short.img
+unchanged "image one byte short" short.img "$sum"
+
+cp twin.img mac.img; sum=$(sha1sum <mac.img)
+refused "Macintosh disk without -y and without a terminal" 'without -y' "$tool" mac.img
+unchanged "Macintosh disk without -y" mac.img "$sum"
+grep -q 'a Macintosh disk named "Brindle Test"' out.txt && ok "the Macintosh disk's name is shown" || fail "look: $(cat out.txt)"
+refused "label of 28 characters" "at most 27" "$tool" -y -L "abcdefghijklmnopqrstuvwxyz12" mac.img
+unchanged "label of 28 characters" mac.img "$sum"
+refused "label with a character outside code page 1252" "U+4E2D" "$tool" -y -L $'\xe4\xb8\xad' mac.img
+unchanged "label outside code page 1252" mac.img "$sum"
+refused "bad label for a new image" "Nothing was written" "$tool" -y -L "a:b" new.img
+[ ! -e new.img ] && ok "no image is created for a refused label" || fail "new.img was created"
+refused "a directory" "neither an image file nor a floppy drive" "$tool" -y "$work/home"
+
+head -c 1474560 /dev/zero >dos.img
+mformat -i dos.img -f 1440 -v DOSLABEL :: && sum=$(sha1sum <dos.img)
+refused "DOS disk without -y" 'without -y' "$tool" -L Mac dos.img
+unchanged "DOS disk without -y" dos.img "$sum"
+grep -q 'a DOS disk labelled "DOSLABEL"' out.txt && ok "the DOS label is shown" || fail "look: $(cat out.txt)"
+"$tool" -y --quick -L "Was DOS" dos.img >out.txt 2>err.txt && grep -q 'formatted (full)' out.txt \
+  && ok "quick on a DOS disk becomes a full format" || fail "DOS quick: $(cat out.txt err.txt)"
+
+cp twin.img ro.img; chmod 0444 ro.img; sum=$(sha1sum <ro.img)
+refused "read-only image" "write protected" setpriv --reuid=65534 --regid=65534 --clear-groups "$tool" -y ro.img
+unchanged "read-only image" ro.img "$sum"
+
+# --- output: one line per phase without a terminal
+"$tool" -y --full -L Lines lines.img >out.txt 2>err.txt
+[ "$(grep -c "" out.txt)" = 4 ] && grep -qx 'Formatting...' out.txt && grep -qx 'Creating File System...' out.txt \
+  && ok "one line per phase" || fail "output without a terminal: $(cat out.txt)"
+"$tool" -q -y -L Quiet lines.img >out.txt 2>&1
+[ ! -s out.txt ] && ok "-q prints nothing" || fail "-q printed: $(cat out.txt)"
+"$tool" --help >out.txt 2>&1 && grep -q -- '--quick' out.txt && grep -q 1,474,560 out.txt \
+  && ok "--help" || fail "--help: $(cat out.txt)"
+refused "--quick with --full" "excludes" "$tool" --quick --full x.img
+
+echo "$failures failure(s)"
+[ $failures -eq 0 ]

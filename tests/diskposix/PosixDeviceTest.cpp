@@ -1,0 +1,220 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "disk/DiskServices.h"
+#include "disk/posix/PosixDevice.h"
+#include "tests/support/FakeDriverPort.h"
+#include "tests/support/ScriptedPrompts.h"
+
+namespace brind {
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> Pattern(size_t size) {
+  std::vector<uint8_t> v(size);
+  for (size_t i = 0; i < size; ++i) v[i] = static_cast<uint8_t>(i * 131 + i / 512);
+  return v;
+}
+
+// Runs in a child: the number of transfers that did not answer as a write-protected disk.
+int ReadOnlyFaults(const std::string& image) {
+  if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 10;
+  PosixDevice device(image);
+  test::FakeDriverPort driver;
+  test::ScriptedPrompts prompts;
+  DiskServices disk{device, driver, prompts};
+  uint8_t buf[512] = {};
+  int bad = 0;
+  bad += disk.ReadSector(buf, 0, 0) != 0;
+  bad += disk.WriteSector(buf, 0, 0) != kDiskWriteProtected;
+  bad += disk.FormatTrackNumber(0, 0) != kDiskTrackWriteProtected;
+  return bad;
+}
+
+struct PosixDeviceTest : ::testing::Test {
+  std::string dir;
+  std::string image;
+  test::FakeDriverPort driver;
+  test::ScriptedPrompts prompts;
+
+  void SetUp() override {
+    char templ[] = "/tmp/posixdev.XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir = templ;
+    chmod(dir.c_str(), 0755);
+    image = dir + "/floppy.img";
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+};
+
+TEST_F(PosixDeviceTest, ImageSectorsTracksAndDriveCheck) {
+  WriteFile(image, Pattern(kImageSize));
+  PosixDevice device(image);
+  DiskServices disk{device, driver, prompts};
+  uint8_t buf[512];
+  ASSERT_EQ(disk.ReadSector(buf, 1439, 0), 0);
+  const auto original = Pattern(kImageSize);
+  EXPECT_EQ(std::vector<uint8_t>(buf, buf + 512),
+            std::vector<uint8_t>(original.begin() + 1439 * 512, original.begin() + 1440 * 512));
+  for (int i = 0; i < 512; ++i) buf[i] = static_cast<uint8_t>(i ^ 0x3C);
+  ASSERT_EQ(disk.WriteSector(buf, 2879, 0), 0);
+  ASSERT_EQ(disk.FormatTrackNumber(0, 3), 0);  // cylinder 1, head 1: sectors 54..71
+  EXPECT_EQ(disk.CheckDrive(0, 0), 0);
+  EXPECT_EQ(device.Flush(), 0);
+  device.Close();
+
+  const auto after = ReadFile(image);
+  ASSERT_EQ(after.size(), kImageSize);
+  auto expected = Pattern(kImageSize);
+  for (int i = 0; i < 512; ++i) expected[2879 * 512 + i] = static_cast<uint8_t>(i ^ 0x3C);
+  for (size_t i = 54 * 512; i < 72 * 512; ++i) expected[i] = 0xF6;
+  EXPECT_EQ(after, expected);
+  EXPECT_EQ(device.reads(), 1u);
+  EXPECT_EQ(device.writes(), 1u);
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+// Conditions of an image and the codes the callers tell apart.
+TEST_F(PosixDeviceTest, OutOfRangeAndShortTransfersAreSectorNotFound) {
+  WriteFile(image, Pattern(kImageSize));
+  PosixDevice device(image);
+  DiskServices disk{device, driver, prompts};
+  uint8_t buf[512] = {};
+  EXPECT_EQ(disk.ReadSector(buf, 2880, 0), kDiskSectorNotFound);
+  EXPECT_EQ(disk.WriteSector(buf, 4000, 0), kDiskSectorNotFound);
+  // The file shrinks under the open device: reads past its new end find no sector.
+  ASSERT_EQ(truncate(image.c_str(), 1000 * 512 + 100), 0);
+  EXPECT_EQ(disk.ReadSector(buf, 999, 0), 0);
+  EXPECT_EQ(disk.ReadSector(buf, 1000, 0), kDiskSectorNotFound);
+  EXPECT_EQ(disk.ReadSector(buf, 2000, 0), kDiskSectorNotFound);
+}
+
+TEST_F(PosixDeviceTest, ImagesOfAnotherSizeAreRefusedUntouched) {
+  for (size_t size : {size_t{0}, size_t{512}, kImageSize - 1, kImageSize + 1, kImageSize * 2}) {
+    const auto content = Pattern(size);
+    WriteFile(image, content);
+    PosixDevice device(image);
+    EXPECT_NE(device.Open(), 0u) << size;
+    EXPECT_NE(device.openError().find("1474560"), std::string::npos) << device.openError();
+    DiskServices disk{device, driver, prompts};
+    uint8_t buf[512] = {};
+    prompts.autoAnswerOk = true;
+    EXPECT_EQ(disk.WriteSector(buf, 0, 0), kDiskNotOpen) << size;
+    EXPECT_EQ(ReadFile(image), content) << size;
+    const TargetInfo info = InspectTarget(image);
+    EXPECT_EQ(info.kind, TargetKind::kImage);
+    EXPECT_EQ(info.size, size);
+  }
+}
+
+// A read-only image is a write-protected disk: writes give 3, track formats 19, and the bytes
+// stay as they were. Root may write anything, so the checks run as an unprivileged user.
+TEST_F(PosixDeviceTest, ReadOnlyImageIsWriteProtected) {
+  const auto content = Pattern(kImageSize);
+  WriteFile(image, content);
+  ASSERT_EQ(chmod(image.c_str(), 0444), 0);
+  EXPECT_EXIT(std::_Exit(ReadOnlyFaults(image)), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadFile(image), content);
+}
+
+TEST_F(PosixDeviceTest, TheFormatLockKeepsASecondFormatterOut) {
+  WriteFile(image, Pattern(kImageSize));
+  PosixDevice first(image), second(image);
+  DiskServices a{first, driver, prompts}, b{second, driver, prompts};
+  ASSERT_EQ(a.LockVolumeForFormat(0, "A:"), 1);
+  EXPECT_EQ(b.LockVolumeForFormat(0, "A:"), 0);
+  ASSERT_EQ(a.UnlockVolume(0, "A:"), 1);
+  EXPECT_EQ(b.LockVolumeForFormat(0, "A:"), 1);
+  EXPECT_EQ(b.UnlockVolume(0, "A:"), 1);
+}
+
+TEST_F(PosixDeviceTest, CreatedImagesAreBlankAndNeverReplaceAFile) {
+  std::string error;
+  ASSERT_TRUE(CreateImage(image, error)) << error;
+  EXPECT_EQ(ReadFile(image), std::vector<uint8_t>(kImageSize, 0));
+  WriteFile(image, Pattern(100));
+  EXPECT_FALSE(CreateImage(image, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(ReadFile(image), Pattern(100));
+  EXPECT_FALSE(CreateImage(dir + "/no/such/dir.img", error));
+}
+
+TEST_F(PosixDeviceTest, TargetsThatAreNotImagesOrFloppies) {
+  struct Case {
+    std::string path;
+    TargetKind kind;
+  };
+  const Case cases[] = {{dir + "/missing.img", TargetKind::kMissing},
+                        {dir, TargetKind::kOther},
+                        {"/dev/null", TargetKind::kOther}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(InspectTarget(c.path).kind, c.kind) << c.path;
+    PosixDevice device(c.path);
+    EXPECT_NE(device.Open(), 0u) << c.path;
+    EXPECT_FALSE(device.openError().empty()) << c.path;
+  }
+}
+
+// A block device that does not answer the floppy ioctls is a drive of another type: the drive
+// check says 1 and nothing is set or written.
+TEST_F(PosixDeviceTest, BlockDeviceThatIsNotAFloppyIsAnotherDriveType) {
+  // An unbound loop device, reached through a node of our own.
+  int minor = -1;
+  for (int i = 0; i < 8 && minor < 0; ++i) {
+    struct stat st {};
+    const std::string sys = "/sys/block/loop" + std::to_string(i);
+    if (stat(sys.c_str(), &st) == 0 && stat((sys + "/loop").c_str(), &st) != 0) minor = i;
+  }
+  const std::string node = dir + "/blk";
+  if (minor < 0 || mknod(node.c_str(), S_IFBLK | 0600, makedev(7, minor)) != 0)
+    GTEST_SKIP() << "no unbound loop device to stand for a block device";
+  const TargetInfo info = InspectTarget(node);
+  EXPECT_EQ(info.kind, TargetKind::kBlockDevice);
+  EXPECT_FALSE(info.mounted);
+  PosixDevice device(node);
+  DiskServices disk{device, driver, prompts};
+  EXPECT_EQ(disk.CheckDrive(0, 0), 1);
+  EXPECT_EQ(disk.CheckDrive(0, 1), 1);
+  EXPECT_TRUE(driver.queriedDrives.empty());
+}
+
+TEST_F(PosixDeviceTest, AMountedBlockDeviceIsRefusedBeforeItIsOpened) {
+  struct stat root {};
+  ASSERT_EQ(stat("/", &root), 0);
+  std::ifstream mounts("/proc/self/mounts");
+  std::string source, target, rest, mountedDevice;
+  while (mounts >> source >> target && std::getline(mounts, rest)) {
+    struct stat st {};
+    if (target == "/" && stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
+      mountedDevice = source;
+  }
+  if (mountedDevice.empty()) GTEST_SKIP() << "the root file system is not on a block device";
+  const TargetInfo info = InspectTarget(mountedDevice);
+  EXPECT_TRUE(info.mounted);
+  EXPECT_EQ(info.mountedOn, "/");
+  PosixDevice device(mountedDevice);
+  EXPECT_EQ(device.Open(), static_cast<uint32_t>(EBUSY));
+  EXPECT_NE(device.openError().find("mounted"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brind

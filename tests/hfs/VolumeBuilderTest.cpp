@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "disk/DiskServices.h"
+#include "hfs/FormatStages.h"
+#include "hfs/Mdb.h"
+#include "hfs/VolumeSteps.h"
+#include "tests/support/FakeDevice.h"
+#include "tests/support/FakeDriverPort.h"
+#include "tests/support/ScriptedPrompts.h"
+
+namespace brind {
+namespace {
+
+using test::FakeDevice;
+using test::Op;
+
+std::vector<uint8_t> Hex(const char* text) {
+  std::vector<uint8_t> out;
+  std::istringstream in(text);
+  unsigned v;
+  while (in >> std::hex >> v) out.push_back(static_cast<uint8_t>(v));
+  return out;
+}
+
+std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return {p, p + n}; }
+
+bool AllZero(const uint8_t* p, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i)
+    if (p[i] != 0) return false;
+  return true;
+}
+
+// A 28-byte label buffer as the format state holds it.
+struct Label {
+  char bytes[28] = {};
+  explicit Label(const std::string& s) {
+    std::memcpy(bytes, s.data(), std::min<size_t>(s.size(), 27));
+  }
+};
+
+// A drive with a recognisable old disk in it, reached through the real disk services.
+struct Drive {
+  FakeDevice device;
+  test::FakeDriverPort driver;
+  test::ScriptedPrompts prompts;
+  DiskServices disk{device, driver, prompts};
+
+  Drive() {
+    for (size_t i = 0; i < device.disk.size(); ++i)
+      device.disk[i] = static_cast<uint8_t>(0xA5 ^ (i / 512));
+  }
+  std::vector<uint8_t> Sector(uint32_t s) { return Bytes(device.SectorData(s), 512); }
+  // Runs stages 160.. up to and including lastStep; returns the first nonzero status.
+  uint16_t Format(const char* label, uint32_t lastStep = kLastStageStep) {
+    for (uint32_t step = kFirstStageStep; step <= lastStep; ++step) {
+      const uint16_t s = FindFormatStage(step)->run(disk, {0, kTotalSectors, label});
+      if (s != 0) return s;
+    }
+    return 0;
+  }
+};
+
+struct Volume : ::testing::Test, Drive {};
+
+TEST_F(Volume, MdbOfWriteVibForUntitled) {
+  ASSERT_EQ(WriteVib(disk, 0, kTotalSectors, Label("Untitled").bytes), 0);
+  const auto mdb = Sector(2);
+  EXPECT_EQ(Bytes(mdb.data(), 0x24),
+            Hex("42 44 AC F5 FF 1C AC F5 FF 1C 01 00 00 00 00 03 00 2C 0B 3A 00 00 02 00 00 00 "
+                "08 00 00 04 00 00 00 10 0B 3A"));
+  EXPECT_EQ(Bytes(&mdb[0x24], 9), Hex("08 55 6E 74 69 74 6C 65 64"));
+  EXPECT_TRUE(AllZero(mdb.data(), 0x2D, 0x4A));
+  EXPECT_EQ(Bytes(&mdb[0x4A], 8), Hex("00 00 2C 00 00 00 2C 00"));
+  EXPECT_TRUE(AllZero(mdb.data(), 0x52, 512));
+  // WriteVib reads nothing and writes only sector 2.
+  EXPECT_EQ(device.Count(Op::kRead), 0u);
+  EXPECT_EQ(device.WrittenSectors(), std::vector<uint32_t>{2});
+}
+
+TEST_F(Volume, VolumeNameIsLengthPrefixedAndBounded) {
+  struct Case {
+    const char* what;
+    std::vector<char> buffer;  // as handed to the steps
+    std::string stored;
+  };
+  std::vector<char> unterminated(64, 'Q');  // a label that forgot its terminator
+  const Case cases[] = {
+      {"empty", {'\0'}, ""},
+      {"27 bytes",
+       {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N',
+        'O', 'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '!', '\0'},
+       "ABCDEFGHIJKLMNOPQRSTUVWXYZ!"},
+      {"Macintosh characters", {'\xA5', '\x8A', ' ', 'x', '\0'}, "\xA5\x8A x"},
+      {"unterminated", unterminated, std::string(27, 'Q')},
+  };
+  for (const Case& c : cases) {
+    FakeDevice dev;
+    DiskServices d{dev, driver, prompts};
+    ASSERT_EQ(WriteVib(d, 0, kTotalSectors, c.buffer.data()), 0) << c.what;
+    const uint8_t* vn = dev.SectorData(2) + 0x24;
+    EXPECT_EQ(vn[0], c.stored.size()) << c.what;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(vn + 1), c.stored.size()), c.stored)
+        << c.what;
+    EXPECT_TRUE(AllZero(vn, 1 + c.stored.size(), 28)) << c.what;
+    EXPECT_EQ(dev.SectorData(2)[0x40], 0) << c.what << ": the name ran past drVN";
+  }
+}
+
+TEST(SwapMdb, TwiceIsIdentityAndFieldsComeOutBigEndian) {
+  MdbImage image;
+  for (size_t i = 0; i < image.bytes.size(); ++i)
+    image.bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  const MdbImage original = image;
+  SwapMdb(image);
+  EXPECT_NE(image.bytes, original.bytes);
+  SwapMdb(image);
+  EXPECT_EQ(image.bytes, original.bytes);
+
+  MdbImage fields;
+  fields.Set32(mdb::drCTFlSize, 0x01020304);
+  fields.Set16(mdb::drCTExtRec + 10, 0xA1B2);  // the last unit converted
+  fields.bytes[mdb::drVN + 1] = 'x';
+  fields.bytes[0xA2] = 0x77;
+  SwapMdb(fields);
+  EXPECT_EQ(GetU32BE(&fields.bytes[mdb::drCTFlSize]), 0x01020304u);
+  EXPECT_EQ(GetU16BE(&fields.bytes[mdb::drCTExtRec + 10]), 0xA1B2);
+  EXPECT_EQ(fields.bytes[mdb::drVN + 1], 'x');
+  EXPECT_EQ(fields.bytes[0xA2], 0x77);
+}
+
+TEST_F(Volume, WholeFormatLeavesTheFixedStructures) {
+  ASSERT_EQ(Format(Label("Untitled").bytes), 0);
+  const auto mdb = Sector(2);
+  EXPECT_EQ(Bytes(&mdb[0x22], 2), Hex("0B 0E"));
+  EXPECT_EQ(Bytes(&mdb[0x82], 0x20), Hex("00 00 2C 00 00 00 00 16 00 00 00 00 00 00 00 00 "
+                                         "00 00 2C 00 00 16 00 16 00 00 00 00 00 00 00 00"));
+  EXPECT_TRUE(AllZero(mdb.data(), 0xA2, 512));
+  EXPECT_EQ(Sector(2878), mdb);
+
+  const auto bitmap = Sector(3);
+  EXPECT_EQ(Bytes(bitmap.data(), 7), Hex("FF FF FF FF FF F0 00"));
+  EXPECT_TRUE(AllZero(bitmap.data(), 6, 512));
+
+  EXPECT_EQ(Sector(0), std::vector<uint8_t>(512, 0));
+  EXPECT_EQ(Sector(1), std::vector<uint8_t>(512, 0));
+
+  const auto extents = Sector(4);
+  EXPECT_EQ(Bytes(extents.data(), 44),
+            Hex("00 00 00 00 00 00 00 00 01 00 00 03 00 00 "
+                "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 02 00 00 07 "
+                "00 00 00 16 00 00 00 15"));
+  EXPECT_EQ(extents[248], 0x80);
+  EXPECT_EQ(Bytes(&extents[504], 8), Hex("01 F8 00 F8 00 78 00 0E"));
+  EXPECT_TRUE(AllZero(extents.data(), 44, 248));
+  EXPECT_TRUE(AllZero(extents.data(), 249, 504));
+
+  const auto catalog = Sector(26);
+  EXPECT_EQ(Bytes(catalog.data(), 14), Bytes(extents.data(), 14));
+  EXPECT_EQ(Bytes(&catalog[14], 30),
+            Hex("00 01 00 00 00 01 00 00 00 02 00 00 00 01 00 00 00 01 02 00 00 25 "
+                "00 00 00 16 00 00 00 14"));
+  EXPECT_EQ(catalog[248], 0xC0);
+  EXPECT_EQ(Bytes(&catalog[504], 8), Bytes(&extents[504], 8));
+  EXPECT_TRUE(AllZero(catalog.data(), 44, 248));
+  EXPECT_TRUE(AllZero(catalog.data(), 249, 504));
+
+  // Free nodes of both B-trees are zeroed; node 1 of the extents file is left as it was.
+  for (uint32_t s : {6u, 25u, 28u, 47u}) EXPECT_EQ(Sector(s), std::vector<uint8_t>(512, 0)) << s;
+  Drive fresh;
+  EXPECT_EQ(Sector(5), fresh.Sector(5));
+  // Nothing outside the structures is touched: not the free blocks, not the last sector.
+  for (uint32_t s : {48u, 1000u, 2877u, 2879u}) EXPECT_EQ(Sector(s), fresh.Sector(s)) << s;
+  for (uint32_t s : device.WrittenSectors()) {
+    EXPECT_TRUE(s <= 47 || s == 2878) << "wrote sector " << s;
+  }
+}
+
+TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
+  struct Case {
+    std::string name;
+    uint8_t keyLength;
+    uint16_t thread, freeSpace;
+  };
+  const Case cases[] = {
+      {"", 7, 92, 146}, {"Untitled", 15, 100, 154}, {"Name of 27 characters......", 33, 118, 172}};
+  for (const Case& c : cases) {
+    Drive v;
+    ASSERT_EQ(v.Format(Label(c.name).bytes), 0) << c.name;
+    const auto leaf = v.Sector(27);
+    const size_t L = c.name.size();
+    EXPECT_EQ(Bytes(leaf.data(), 14), Hex("00 00 00 00 00 00 00 00 FF 01 00 02 00 00")) << c.name;
+    EXPECT_EQ(leaf[14], c.keyLength) << c.name;
+    EXPECT_EQ(Bytes(&leaf[15], 5), Hex("00 00 00 00 01")) << c.name;  // ckrResrv1, ckrParID
+    EXPECT_EQ(leaf[20], L);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&leaf[21]), L), c.name);
+    if (L % 2 == 0) {
+      EXPECT_EQ(leaf[21 + L], 0) << c.name << ": pad byte";
+    }
+    // The directory record right after the key.
+    const uint8_t* dir = &leaf[15 + c.keyLength];
+    EXPECT_EQ(Bytes(dir, 22), Hex("01 00 00 00 00 00 00 00 00 02 AC F5 FF 1C AC F5 FF 1C "
+                                  "00 00 00 00"))
+        << c.name;
+    EXPECT_TRUE(AllZero(dir, 22, 70)) << c.name;
+    // The thread.
+    const uint8_t* thread = &leaf[c.thread];
+    EXPECT_EQ(Bytes(thread, 22),
+              Hex("07 00 00 00 00 02 00 00 03 00 00 00 00 00 00 00 00 00 00 00 00 01"))
+        << c.name;
+    EXPECT_EQ(thread[22], L) << c.name;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(thread + 23), L), c.name);
+    EXPECT_TRUE(AllZero(thread, 23 + L, 54)) << c.name;
+    EXPECT_TRUE(AllZero(leaf.data(), c.freeSpace, 506)) << c.name;
+    EXPECT_EQ(GetU16BE(&leaf[510]), 14) << c.name;
+    EXPECT_EQ(GetU16BE(&leaf[508]), c.thread) << c.name;
+    EXPECT_EQ(GetU16BE(&leaf[506]), c.freeSpace) << c.name;
+  }
+}
+
+TEST_F(Volume, FormatsAreReproducibleAndEveryStageWorksFromTheDiskAlone) {
+  ASSERT_EQ(Format(Label("Same").bytes), 0);
+  // A second run where every stage gets disk services of its own: nothing may be carried in
+  // memory from one stage to the next.
+  Drive other;
+  for (uint32_t step = kFirstStageStep; step <= kLastStageStep; ++step) {
+    test::FakeDriverPort drv;
+    test::ScriptedPrompts pr;
+    DiskServices own{other.device, drv, pr};
+    ASSERT_EQ(FindFormatStage(step)->run(own, {0, kTotalSectors, Label("Same").bytes}), 0);
+  }
+  EXPECT_EQ(device.disk, other.device.disk);
+  // Each transfer moved one sector: the calls are the transfers.
+  EXPECT_EQ(device.Count(Op::kWrite), 2u + 1 + 1 + 23 + 23 + 1 + 1);
+  EXPECT_EQ(device.Count(Op::kRead), 0u + 0 + 1 + 2 + 2 + 1 + 1);
+}
+
+TEST_F(Volume, LaterStagesBuildOnWhatIsOnTheDisk) {
+  ASSERT_EQ(Format("X", 162), 0);
+  device.SectorData(3)[100] = 0x81;  // blocks 800 and 807 already in use
+  ASSERT_EQ(WriteExtentRecord(disk, 0), 0);
+  EXPECT_EQ(device.SectorData(3)[100], 0x81);
+  // A catalog moved by a changed extents record follows it.
+  uint8_t* mdb = device.SectorData(2);
+  PutU16BE(mdb + mdb::drXTExtRec + 2, 30);
+  ASSERT_EQ(WriteCatalogRecord(disk, 0), 0);
+  EXPECT_EQ(device.SectorData(4 + 30)[248], 0xC0);
+  EXPECT_EQ(GetU16BE(device.SectorData(2) + mdb::drCTExtRec), 30);
+  ASSERT_EQ(WriteRootDirectory(disk, 0, "X"), 0);
+  EXPECT_EQ(device.SectorData(4 + 30 + 1)[8], 0xFF);
+}
+
+// A stray sector 2 (the stages run on a disk whose MDB is not what WriteVib left) must make the
+// stage fail, not divide by zero or write outside the bitmap.
+TEST_F(Volume, StagesRefuseAnMdbTheyCannotUse) {
+  struct Case {
+    const char* what;
+    size_t field;
+    uint32_t value;
+  };
+  const Case cases[] = {{"block size 0", mdb::drAlBlkSiz, 0},
+                        {"block size not whole sectors", mdb::drAlBlkSiz, 700},
+                        {"extents file beyond the bitmap", mdb::drXTClpSiz, 0x200000},
+                        {"catalog file beyond the bitmap", mdb::drCTClpSiz, 0x200000}};
+  for (const Case& c : cases) {
+    Drive v;
+    ASSERT_EQ(v.Format("X", 162), 0);
+    PutU32BE(v.device.SectorData(2) + c.field, c.value);
+    const auto before = v.device.disk;
+    EXPECT_EQ(
+        c.field == mdb::drCTClpSiz ? WriteCatalogRecord(v.disk, 0) : WriteExtentRecord(v.disk, 0),
+        1)
+        << c.what;
+    EXPECT_EQ(v.device.disk, before) << c.what;
+  }
+}
+
+// Each failed read or write ends its stage at once with the status the stage answers for it.
+TEST(StageFaults, EveryTransferOfEveryStage) {
+  struct Case {
+    uint32_t step;
+    Op op;
+    size_t nth;  // which transfer of that kind within the stage
+    uint16_t code;
+    uint16_t expected;
+    const char* message;
+  };
+  const Case cases[] = {
+      {160, Op::kWrite, 0, 3, 1, "Unable to write the Boot Record"},
+      {160, Op::kWrite, 1, 2, 1, "Unable to write the Boot Record"},
+      {161, Op::kWrite, 0, 3, 3, "Unable to write the VIB"},
+      {161, Op::kWrite, 0, 8, 8, "Unable to write the VIB"},
+      {162, Op::kRead, 0, 2, 1, "Unable to write the Volume Bitmap"},
+      {162, Op::kWrite, 0, 3, 3, "Unable to write the Volume Bitmap"},
+      {163, Op::kRead, 0, 2, 1, "Unable to write the Extent Record"},
+      {163, Op::kRead, 1, 8, 1, "Unable to write the Extent Record"},
+      {163, Op::kWrite, 0, 3, 1, "Unable to write the Extent Record"},   // header node
+      {163, Op::kWrite, 1, 3, 3, "Unable to write the Extent Record"},   // bitmap
+      {163, Op::kWrite, 2, 2, 1, "Unable to write the Extent Record"},   // first free node
+      {163, Op::kWrite, 21, 2, 1, "Unable to write the Extent Record"},  // last free node
+      {163, Op::kWrite, 22, 8, 8, "Unable to write the Extent Record"},  // MDB
+      {164, Op::kRead, 0, 2, 1, "Unable to write the Catalog Record"},
+      {164, Op::kRead, 1, 2, 1, "Unable to write the Catalog Record"},
+      {164, Op::kWrite, 0, 3, 1, "Unable to write the Catalog Record"},
+      {164, Op::kWrite, 1, 3, 1, "Unable to write the Catalog Record"},
+      {164, Op::kWrite, 5, 3, 1, "Unable to write the Catalog Record"},
+      {164, Op::kWrite, 22, 8, 1, "Unable to write the Catalog Record"},
+      {165, Op::kRead, 0, 2, 1, "Unable to write the Root directory"},
+      {165, Op::kWrite, 0, 3, 1, "Unable to write the Root directory"},
+      {166, Op::kRead, 0, 2, 1, "Unable to write the Duplicate VIB"},
+      {166, Op::kWrite, 0, 3, 1, "Unable to write the Duplicate VIB"},
+  };
+  for (const Case& c : cases) {
+    const std::string what =
+        std::to_string(c.step) + (c.op == Op::kRead ? " read " : " write ") + std::to_string(c.nth);
+    FakeDevice device;
+    test::FakeDriverPort driver;
+    test::ScriptedPrompts prompts;
+    DiskServices disk{device, driver, prompts};
+    const Label label("Faulty");
+    for (uint32_t step = kFirstStageStep; step < c.step; ++step)
+      ASSERT_EQ(FindFormatStage(step)->run(disk, {0, kTotalSectors, label.bytes}), 0) << what;
+
+    size_t seen = 0;
+    device.fault = [&](const test::DeviceCall& call, size_t) -> std::optional<DeviceResult> {
+      if (call.op == c.op && seen++ == c.nth) return DeviceResult::Failure(c.code);
+      return std::nullopt;
+    };
+    const size_t callsBefore = device.calls.size();
+    const FormatStage* stage = FindFormatStage(c.step);
+    ASSERT_NE(stage, nullptr);
+    EXPECT_EQ(stage->run(disk, {0, kTotalSectors, label.bytes}), c.expected) << what;
+    EXPECT_STREQ(stage->failureMessage, c.message) << what;
+    // The failed transfer is the stage's last.
+    EXPECT_EQ(device.calls.back().op, c.op) << what;
+    EXPECT_GT(device.calls.size(), callsBefore) << what;
+    EXPECT_TRUE(prompts.shown.empty()) << what;
+  }
+}
+
+TEST(StageTable, StepsInOrderAndNothingOutside) {
+  EXPECT_EQ(FindFormatStage(159), nullptr);
+  EXPECT_EQ(FindFormatStage(167), nullptr);
+  for (uint32_t step = 160; step <= 166; ++step) EXPECT_EQ(FindFormatStage(step)->step, step);
+}
+
+}  // namespace
+}  // namespace brind
