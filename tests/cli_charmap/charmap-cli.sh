@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# usage: charmap-cli.sh BRINDLEWOOD_CHARMAP WORKDIR
+# usage: charmap-cli.sh BRINDLEWOOD_CHARMAP WORKDIR [BRINDLEWOOD_FORMAT]
 set -uo pipefail
-tool=$1 work=$2
+tool=$1 work=$2 format=${3:-}
 rm -rf "$work"; mkdir -p "$work"; cd "$work"
 bad=0
 expect() {  # expect CODE DESCRIPTION -- COMMAND...
@@ -56,4 +56,19 @@ has out.txt "à" "the file's mapping is used"
 expect 2 "a character the Macintosh set lacks" -- "$tool" to-windows "€"
 has err.txt "U+20AC" "the character is named"
 expect 2 "a missing map file" -- "$tool" to-mac --map nothere.mac x
+
+if [ -n "$format" ]; then
+  # brindlewood-format --charmap: the label goes through the given map. In mine.mac Windows "à"
+  # stands for Mac 0x80; by default it is Mac 0x88.
+  name_bytes() { od -An -tx1 -j 1060 -N 3 "$1" | tr -d ' \n'; }
+  expect 0 "format with the default map" -- "$format" -q --full "$work/default.img" -L "xà"
+  [ "$(name_bytes default.img)" = 027888 ] && echo "ok: default map: Mac 88" \
+    || { echo "FAILED: default map gave $(name_bytes default.img)"; bad=1; }
+  expect 0 "format with --charmap" -- "$format" -q --full --charmap mine.mac "$work/mine.img" -L "xà"
+  [ "$(name_bytes mine.img)" = 027880 ] && echo "ok: --charmap: Mac 80" \
+    || { echo "FAILED: --charmap gave $(name_bytes mine.img)"; bad=1; }
+  expect 1 "a missing map file" -- "$format" -q --charmap nothere.mac "$work/none.img"
+  has err.txt "cannot open the character map nothere.mac" "the error names the map"
+  [ ! -e none.img ] && echo "ok: nothing written" || { echo "FAILED: an image was made"; bad=1; }
+fi
 exit $bad
