@@ -75,7 +75,7 @@ wait_named() {
 # Watches the splash: sets shown_at and gone_at (seconds since start), and saw_named if any
 # titled window (a message box) showed up meanwhile.
 watch_splash() {
-  shown_at= gone_at= saw_named=
+  shown_at= gone_at= saw_named= last_seen=
   local end=$(($(date +%s) + 20)) w
   while [ "$(date +%s)" -le $end ]; do
     w=$(splash_window)
@@ -85,7 +85,13 @@ watch_splash() {
       [ -n "${1:-}" ] && { sleep 1; import -window root "$1"; }
     fi
     if [ -z "$w" ] && [ -n "$shown_at" ]; then gone_at=$(since "$started"); return; fi
-    kill -0 "$pid" 2>/dev/null || { [ -n "$shown_at" ] && gone_at=$(since "$started"); return; }
+    if ! kill -0 "$pid" 2>/dev/null; then
+      [ -n "$shown_at" ] && gone_at=$(since "$started")
+      [ -z "$shown_at" ] && echo "note: program ended after $(since "$started") s; windows seen last: $last_seen"
+      return
+    fi
+    last_seen=$(xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r v; do
+      echo -n "[$(xdotool getwindowname "$v" 2>/dev/null) $(xdotool getwindowgeometry "$v" 2>/dev/null | sed -n 's/.*Geometry: //p')] "; done)
     sleep 0.05
   done
 }
@@ -96,7 +102,10 @@ finish() {  # waits for the program; checks its exit code
   [ "$rc" = 0 ] && ok "exit code 0" || fail "exit code $rc"
 }
 check_duration() {  # the splash lasts five seconds from its first paint
-  if [ -z "$shown_at" ] || [ -z "$gone_at" ]; then fail "the splash did not show and end"; return; fi
+  if [ -z "$shown_at" ] || [ -z "$gone_at" ]; then
+    fail "the splash did not show and end (shown at ${shown_at:-never}, gone at ${gone_at:-never})"
+    return
+  fi
   local d; d=$(echo "$gone_at - $shown_at" | bc)
   if [ "$(echo "$d >= 4.6 && $d <= 6.0" | bc)" = 1 ]; then ok "splash shown for ${d} s"
   else fail "splash shown for ${d} s, not about 5"; fi
