@@ -1,0 +1,167 @@
+// The character map: for each extended Macintosh character 0x80 + i, the Windows 95 character
+// that stands for it, or CHARMAP_UNMAPPED when none does.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace brind {
+
+inline constexpr int kCharMapEntries = 128;
+inline constexpr uint8_t CHARMAP_UNMAPPED = 1;
+
+// Entry i is for the Macintosh character 0x80 + i. A program's table starts zero-filled and is
+// filled by loading before it is used. The driver takes the 128 bytes as they are (data()).
+using CharMap = std::array<uint8_t, kCharMapEntries>;
+static_assert(sizeof(CharMap) == 128, "the driver receives exactly 128 bytes");
+
+// The shipped mapping: 100 characters mapped, 28 not, no Windows character targeted twice.
+inline constexpr CharMap DefaultCharMap = {
+    // 0x80
+    0xC4,
+    0xC5,
+    0xC7,
+    0xC9,
+    0xD1,
+    0xD6,
+    0xDC,
+    0xE1,
+    0xE0,
+    0xE2,
+    0xE4,
+    0xE3,
+    0xE5,
+    0xE7,
+    0xE9,
+    0xE8,
+    // 0x90
+    0xEA,
+    0xEB,
+    0xED,
+    0xEC,
+    0xEE,
+    0xEF,
+    0xF1,
+    0xF3,
+    0xF2,
+    0xF4,
+    0xF6,
+    0xF5,
+    0xFA,
+    0xF9,
+    0xFB,
+    0xFC,
+    // 0xA0
+    0x01,
+    0xB0,
+    0xA2,
+    0xA3,
+    0xA7,
+    0x01,
+    0xB6,
+    0xDF,
+    0xAE,
+    0xA9,
+    0x01,
+    0xB4,
+    0xA8,
+    0x01,
+    0xC6,
+    0xD8,
+    // 0xB0
+    0x01,
+    0xB1,
+    0x01,
+    0x01,
+    0xA5,
+    0xB5,
+    0xF0,
+    0x01,
+    0x01,
+    0x01,
+    0x01,
+    0xAA,
+    0xBA,
+    0x01,
+    0xE6,
+    0xF8,
+    // 0xC0
+    0xBF,
+    0xA1,
+    0xAC,
+    0x01,
+    0x01,
+    0x01,
+    0x01,
+    0xAB,
+    0xBB,
+    0x01,
+    0xA0,
+    0xC0,
+    0xC3,
+    0xD5,
+    0x01,
+    0x01,
+    // 0xD0
+    0xAD,
+    0x01,
+    0x01,
+    0x01,
+    0x91,
+    0x92,
+    0xF7,
+    0x01,
+    0xFF,
+    0x01,
+    0x93,
+    0xA4,
+    0x94,
+    0x01,
+    0x01,
+    0x96,
+    // 0xE0
+    0x97,
+    0xB7,
+    0x98,
+    0x99,
+    0x9A,
+    0xC2,
+    0xCA,
+    0xC1,
+    0xCB,
+    0xC8,
+    0xCD,
+    0xCE,
+    0xCF,
+    0xCC,
+    0xD3,
+    0xD4,
+    // 0xF0
+    0x9B,
+    0xD2,
+    0xDA,
+    0xDB,
+    0xD9,
+    0x9C,
+    0x9D,
+    0x9E,
+    0xAF,
+    0xD0,
+    0xBC,
+    0xBE,
+    0xB8,
+    0x01,
+    0x01,
+    0xA6,
+};
+
+// True if some entry of the table has the value w (all 128 entries are searched).
+bool IsWindowsCharTaken(const CharMap& map, uint8_t w);
+// The same question over DefaultCharMap.
+bool IsDefaultTarget(uint8_t w);
+// The Macintosh character 0x80 + i of the lowest entry i whose value is w; 0 if there is none.
+uint8_t FindMacCharFor(const CharMap& map, uint8_t w);
+// Copies DefaultCharMap into the table.
+void ResetCharMap(CharMap& map);
+
+}  // namespace brind

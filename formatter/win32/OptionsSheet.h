@@ -1,0 +1,12 @@
+// The call site of the Options property sheet (the character mapping).
+#pragma once
+
+#include <windows.h>
+
+namespace brind {
+
+// Opens the Options sheet owned by owner; installDir is the installation directory that holds
+// CHARMAP.MAC. Returns when the sheet has closed.
+void OpenOptionsSheet(HWND owner, const char* installDir);
+
+}  // namespace brind

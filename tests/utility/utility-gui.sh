@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# GUI scenarios of Brindlewood Utility under Wine on a virtual display, driven by keyboard.
+# usage: utility-gui.sh SCENARIO PROGRAM STANDIN TEMPLATE_PREFIX WORKDIR ARTIFACTS
+# Message boxes are found by caption; their text is read from Wine's message-box trace.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "${1:-}" != "--on-display" ]; then
+  scenario=$1 program=$2 standin=$3 template=$4 work=$5 artifacts=$6
+  rm -rf "$work"; mkdir -p "$work" "$artifacts"
+  bash "$here/../wine/clone-prefix.sh" "$template" "$work/prefix"
+  export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  mkdir -p "$work/bin"
+  cp "$program" "$work/bin/Brindlewood Utility.exe"
+  echo "$standin" > "$work/standin-path"
+  exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
+fi
+
+scenario=$2 work=$3 artifacts=$4
+cd "$work/bin"
+exe="Brindlewood Utility.exe"
+failures=0
+
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+
+# Prints the id of a window with this exact title once one exists that is not among the ids
+# listed after the title (up to 20 s).
+wait_window() {
+  local title=$1 id; shift
+  for _ in $(seq 1 200); do
+    for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true); do
+      case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# Counts the windows with this exact title.
+count_windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l || true; }
+
+# Waits until a process has ended (up to 20 s); its exit code is in the file it writes.
+wait_exit() {
+  local rcfile=$1
+  for _ in $(seq 1 200); do
+    [ -s "$rcfile" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Starts the program in the background with a message-box trace; the exit code lands in NAME.rc.
+start() {
+  local name=$1; shift
+  ( set +e; WINEDEBUG=+msgbox wine "$exe" "$@" >"$work/$name.out" 2>"$work/$name.trace"
+    echo $? >"$work/$name.rc" ) &
+}
+
+keys() {
+  local window=$1; shift
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.3
+  xdotool key --clearmodifiers --delay 150 "$@"
+}
+
+# Sends keys to a window and waits until it has gone (pressing them again once if needed).
+answer() {
+  local window=$1; shift
+  for attempt in 1 2; do
+    keys "$window" "$@"
+    for _ in $(seq 1 30); do
+      xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$window" || return 0
+      sleep 0.1
+    done
+  done
+  fail "window $window did not close"
+}
+
+shown_text() { grep -q "MSGBOX_OnInit L\"$2\"" "$work/$1.trace"; }
+
+expect_box() {  # NAME CAPTION TEXT [IDS...]: a new box with that caption shows that text;
+                # it is answered with Return
+  local name=$1 caption=$2 text=$3 box; shift 3
+  if box=$(wait_window "$caption" "$@"); then
+    sleep 0.5
+    if shown_text "$name" "$text"; then ok "\"$caption\" says \"$text\""; else
+      fail "\"$caption\" does not say \"$text\""; grep MSGBOX "$work/$name.trace" || true; fi
+    answer "$box" Return
+  else
+    fail "no box \"$caption\" appeared"
+    import -window root "$work/no-box.png" || true
+  fi
+}
+
+expect_exit() {  # NAME CODE
+  if wait_exit "$work/$1.rc"; then
+    local rc; rc=$(cat "$work/$1.rc")
+    if [ "$rc" = "$2" ]; then ok "$1 ended with $2"; else fail "$1 ended with $rc, not $2"; fi
+  else
+    fail "$1 did not end"
+  fi
+}
+
+exit_program() {  # NAME WINDOW: File > Exit
+  keys "$2" alt+f x
+  expect_exit "$1" 0
+}
+
+case $scenario in
+  about)
+    # Owner and company as setup would have written them.
+    key='HKLM\SOFTWARE\Oakhurst\Brindlewood\CurrentVersion'
+    wine reg add "$key" /v "Registered Owner" /d "Ann Example" /f >/dev/null 2>&1
+    wine reg add "$key" /v "Registered Company" /d "Oakhurst Test Labs" /f >/dev/null 2>&1
+    # A virtual desktop draws window captions into the screenshots.
+    ( set +e; WINEDEBUG=+msgbox,+win wine explorer /desktop=shot,800x600 "$exe" \
+        >"$work/about.out" 2>"$work/about.trace"; echo $? >"$work/about.rc" ) &
+    if main=$(wait_window "Brindlewood Utility"); then
+      sleep 1
+      import -window root "$artifacts/main-window.png"
+      ok "main window up"
+      keys "$main" alt+h Up Return
+      if about=$(wait_window "About Brindlewood Utility"); then
+        sleep 1
+        import -window root "$artifacts/about-box.png"
+        for value in "Ann Example" "Oakhurst Test Labs"; do
+          if grep -q "set_window_text L\"$value\"" "$work/about.trace"; then
+            ok "About box shows \"$value\""
+          else
+            fail "About box does not show \"$value\""
+          fi
+        done
+        answer "$about" Return && ok "OK closes the About box"
+      else
+        fail "the About box did not open"
+      fi
+      keys "$main" alt+f x
+      wait_exit "$work/about.rc" && ok "Exit ends the program" || fail "Exit did not end the program"
+    else
+      fail "the main window did not appear"
+    fi
+    ;;
+
+  second-instance)
+    start first
+    if main=$(wait_window "Brindlewood Utility"); then
+      start second
+      expect_box second "Brindlewood Utility" "Brindlewood Utility is already running" "$main"
+      expect_exit second 0
+      [ -s "$work/first.rc" ] && fail "the first copy ended too" || ok "the first copy still runs"
+      exit_program first "$main"
+    else
+      fail "the main window did not appear"
+    fi
+    ;;
+
+  no-driver)
+    start menu
+    if main=$(wait_window "Brindlewood Utility"); then
+      keys "$main" alt+f m
+      expect_box menu "Brindlewood Format" "Brindlewood driver for Windows 95 is not installed"
+      sleep 0.5
+      [ -s "$work/menu.rc" ] && fail "the program ended after a menu Format" || ok "a normal start keeps running"
+      [ "$(count_windows "Brindlewood Format")" = 0 ] && ok "no format dialog" || {
+        fail "a format dialog opened"; xdotool search --onlyvisible --name "^Brindlewood Format\$" getwindowgeometry %@ || true
+        import -window root "$work/after-box.png"; }
+      exit_program menu "$main"
+    else
+      fail "the main window did not appear"
+    fi
+    # Started with a drive but without the driver: the message, then the program ends.
+    start argument a:
+    expect_box argument "Brindlewood Format" "Brindlewood driver for Windows 95 is not installed"
+    expect_exit argument 0
+    ;;
+
+  drive-argument)
+    cp "$(cat "$work/standin-path")" "$work/bin/brindfs.vxd"
+    start argument a:
+    if dialog=$(wait_window "Brindlewood Format"); then
+      ok "a: opens the format dialog"
+      sleep 0.5
+      grep -q MSGBOX "$work/argument.trace" && fail "a message box was shown: $(grep MSGBOX "$work/argument.trace")"
+      answer "$dialog" Escape
+      expect_exit argument 0
+    else
+      fail "a: did not open the format dialog"
+    fi
+    ;;
+
+  *) echo "unknown scenario $scenario"; exit 2 ;;
+esac
+
+wineserver -k >/dev/null 2>&1 || true
+[ "$failures" = 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "scenario $scenario passed"
