@@ -113,7 +113,7 @@ if command -v script >/dev/null; then
   unchanged "answered no" term.img "$sum"
   (sleep 0.3; echo y) | script -qec "'$tool' --full -L Term term.img" /dev/null >out.txt 2>&1
   tr '\r' '\n' <out.txt >lines.txt
-  grep -q 'track 160 of 160' lines.txt && grep -q '7 of 7: WriteDuplicateVib' lines.txt \
+  grep -q 'track 160 of 160' lines.txt && grep -q '7 of 7' lines.txt \
     && grep -q 'formatted (full) as "Term"' lines.txt \
     && ok "answered yes: progress by track and stage, then formatted" || fail "terminal run: $(cat lines.txt)"
 fi
