@@ -137,6 +137,11 @@ int Run(const Options& opt) {
 
   bool created = false;
   if (info.kind == TargetKind::kMissing) {
+    // A device name that names nothing is a missing drive, not a new image.
+    if (t.rfind("/dev/", 0) == 0) {
+      Error(t + ": no such device. Nothing was written.");
+      return 1;
+    }
     if (!CreateImage(t, why)) {
       Error("cannot create the image " + t + ": " + why);
       return 1;
