@@ -250,6 +250,28 @@ case $scenario in
     fi
     ;;
 
+  not-installed)
+    # No product key: Options and Help have no installation to work with.
+    start menu
+    if main=$(wait_window "Brindlewood Utility"); then
+      keys "$main" alt+v o
+      expect_box menu "Error" \
+        "Brindlewood for Windows 95 is not installed. Please install from setup disk"
+      keys "$main" alt+h h
+      expect_box menu "Brindlewood Format" "Brindlewood Driver for Windows 95 is not installed"
+      sleep 0.5
+      [ -s "$work/menu.rc" ] && fail "the program ended" || ok "a normal start keeps running"
+      exit_program menu "$main"
+    else
+      fail "the main window did not appear"
+    fi
+    # A .mac file opened from the shell: the Options message, then the program ends.
+    start argument 'C:\Program Files\Brindlewood\Charmap.Mac'
+    expect_box argument "Error" \
+      "Brindlewood for Windows 95 is not installed. Please install from setup disk"
+    expect_exit argument 0
+    ;;
+
   quick-format)
     make_floppy mac
     if ids=$(open_format_dialog); then
