@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,19 +16,30 @@
 
 namespace brind::test {
 
-enum class Op { kOpen, kClose, kRead, kWrite, kFormatTrack, kGetParams, kSetParams, kLock, kUnlock,
-                kSearchRoot, kVolumeInfo };
+enum class Op {
+  kOpen,
+  kClose,
+  kRead,
+  kWrite,
+  kFormatTrack,
+  kGetParams,
+  kSetParams,
+  kLock,
+  kUnlock,
+  kSearchRoot,
+  kVolumeInfo
+};
 
 struct DeviceCall {
   Op op;
   uint8_t drive = 0;
-  uint32_t sector = 0;      // read, write
-  uint16_t head = 0;        // format track
-  uint16_t cylinder = 0;    // format track
-  uint8_t level = 0;        // lock
-  uint16_t permissions = 0; // lock
-  std::string text;         // search pattern, root path
-  DeviceParams params;      // set params: the block as sent
+  uint32_t sector = 0;       // read, write
+  uint16_t head = 0;         // format track
+  uint16_t cylinder = 0;     // format track
+  uint8_t level = 0;         // lock
+  uint16_t permissions = 0;  // lock
+  std::string text;          // search pattern, root path
+  DeviceParams params;       // set params: the block as sent
 };
 
 class FakeDevice : public DiskDeviceBinding {
@@ -35,12 +47,13 @@ class FakeDevice : public DiskDeviceBinding {
   FakeDevice() : disk(kTotalSectors * kSectorSize, 0) {}
 
   // Settings of the simulated drive.
-  uint32_t openError = 0;        // nonzero: Open fails with this system error
+  uint32_t openError = 0;  // nonzero: Open fails with this system error
   uint8_t deviceType = DeviceParams::kType144;
-  bool writeProtected = false;   // writes fail with 3, track formats with 19
-  bool noDisk = false;           // transfers fail with 2, track formats with 20
-  std::string volumeLabel;       // answered by GetVolumeInformation
-  uint32_t volumeInfoError = 0;  // nonzero: GetVolumeInformation fails with it
+  std::map<uint8_t, uint8_t> driveTypes;  // per drive number; others have deviceType
+  bool writeProtected = false;            // writes fail with 3, track formats with 19
+  bool noDisk = false;                    // transfers fail with 2, track formats with 20
+  std::string volumeLabel;                // answered by GetVolumeInformation
+  uint32_t volumeInfoError = 0;           // nonzero: GetVolumeInformation fails with it
 
   // Fault injection: return a result to replace the call's own; nullopt lets it run.
   std::function<std::optional<DeviceResult>(const DeviceCall&, size_t index)> fault;
@@ -125,7 +138,8 @@ class FakeDevice : public DiskDeviceBinding {
     c.params = params;
     if (auto r = Intercept(c)) return *r;
     params = lastParams;
-    params.bytes[DeviceParams::kDeviceType] = deviceType;
+    const auto type = driveTypes.find(drive);
+    params.bytes[DeviceParams::kDeviceType] = type != driveTypes.end() ? type->second : deviceType;
     return DeviceResult::Success();
   }
   DeviceResult SetDeviceParams(uint8_t drive, const DeviceParams& params) override {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class ScriptedPrompts : public UserPrompts {
   std::deque<int> answers;
   // Boxes with a single OK button are answered OK without a script.
   bool autoAnswerOk = true;
+  // Answers a box when the script is empty (and it is not an OK-only box): for runs whose
+  // questions depend on where a fault strikes.
+  std::function<int(const ShownPrompt&)> respond;
 
   int Show(const char* text, const char* caption, unsigned flags, PromptOwner owner) override {
     shown.push_back({text ? text : "", caption ? caption : "<default>", flags, owner});
@@ -36,6 +40,7 @@ class ScriptedPrompts : public UserPrompts {
       return a;
     }
     if (autoAnswerOk && (flags & kMbButtonMask) == kMbOk) return kIdOk;
+    if (respond) return respond(shown.back());
     ADD_FAILURE() << "unscripted message box: \"" << shown.back().text << "\" / "
                   << shown.back().caption;
     return kIdCancel;

@@ -1,0 +1,43 @@
+// The real parts behind the controller's two seams: the volume builder's stages and the name
+// conversions of the character map.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "formatter/FormatController.h"
+
+namespace brind {
+
+struct CharMapStore;
+
+// Steps 160..166 through the HFS volume builder, on a 2880-sector volume.
+class HfsStageRunner : public StageRunner {
+ public:
+  uint16_t RunStage(uint32_t index, SectorIo& io, uint8_t drive, const char* volumeLabel) override;
+  const char* FailureMessage(uint32_t index) override;
+};
+
+// The program's character map, refreshed from CHARMAP.MAC at every conversion (Win32 program).
+class ProgramNameConverter : public NameConverter {
+ public:
+  explicit ProgramNameConverter(CharMapStore& store) : store_(store) {}
+  size_t MacToWindows(char* name, size_t length, size_t capacity) override;
+  size_t WindowsToMac(char* name, size_t length) override;
+
+ private:
+  CharMapStore& store_;
+};
+
+// A given map of 128 entries (Macintosh 0x80 + i -> Windows character, 1 = not mapped).
+class MapNameConverter : public NameConverter {
+ public:
+  explicit MapNameConverter(const uint8_t* map128) : map_(map128) {}
+  size_t MacToWindows(char* name, size_t length, size_t capacity) override;
+  size_t WindowsToMac(char* name, size_t length) override;
+
+ private:
+  const uint8_t* map_;
+};
+
+}  // namespace brind
