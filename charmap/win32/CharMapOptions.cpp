@@ -19,6 +19,7 @@ namespace {
 // Resources of the sheet (charmap/win32/CharMapOptions.rc).
 constexpr int kPageTemplate = 142;
 constexpr int kEditTemplate = 101;
+constexpr UINT kMsgEnableApply = WM_APP + 1;
 
 // The program's one character map and the editor's state. Plain globals: one thread, and no
 // function-local statics (their guarded initialisation pulls in the runtime's exception support).
@@ -129,7 +130,13 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
       if (!thePage.Init(window)) {
         // Without its installation the page has nothing to show: the sheet closes.
         PostMessageA(GetParent(page), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      } else {
+        // Some sheets disable Apply again once all their pages are made: tell it once more.
+        PostMessageA(page, kMsgEnableApply, 0, 0);
       }
+      return TRUE;
+    case kMsgEnableApply:
+      window.Changed();
       return TRUE;
     case WM_PAINT:
       PaintWith(page, thePage);
