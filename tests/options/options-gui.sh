@@ -173,6 +173,34 @@ win_cell_centre() {
   echo $(( edit_x + left + (n % 16) * cw + cw / 2 )) $(( edit_y + top + (n / 16) * ch + ch / 2 ))
 }
 
+# The page sits in the sheet below its tab, 10 pixels in and 28 down from the sheet's corner.
+page_origin() {  # SHEET -> X Y
+  local x y w h
+  read -r x y w h < <(geometry "$1")
+  echo $(( x + 10 )) $(( y + 28 ))
+}
+
+# A point 3 pixels inside the top-left corner of cell N (1-128) of the page's grid, in screen
+# coordinates; "centre" as a third argument gives the cell's centre.
+page_cell_point() {  # SHEET N [centre]
+  local px py left top right bottom cw ch n=$(( $2 - 1 ))
+  read -r px py < <(page_origin "$1")
+  left=$(dlu_x 22) top=$(dlu_y 41) right=$(dlu_x 305) bottom=$(dlu_y 154)
+  cw=$(( (right - left) / 16 )) ch=$(( (bottom - top) / 8 ))
+  if [ "${3:-}" = centre ]; then
+    echo $(( px + left + (n % 16) * cw + cw / 2 )) $(( py + top + (n / 16) * ch + ch / 2 ))
+  else
+    echo $(( px + left + (n % 16) * cw + 3 )) $(( py + top + (n / 16) * ch + 3 ))
+  fi
+}
+
+# The colour at a point of the screen, or of a screenshot given as a third argument.
+pixel() {
+  local picture=${3:-$work/screen.png}
+  [ -n "${3:-}" ] || import -window root -depth 8 "$picture"
+  convert "$picture" -depth 8 -crop "1x1+$1+$2" txt:- | tail -n1 | awk '{print $3}'
+}
+
 edit_ok() { click_at $(( edit_x + $(dlu_x 169) )) $(( edit_y + $(dlu_y 204) )); }
 
 # The sheet's OK button: the sheet lays out OK, Cancel and Apply (50 x 14 units, 4 apart) at
@@ -220,9 +248,12 @@ case $scenario in
         fail "the first Apply sent $(sends) tables"
       check_default_file
       first=$(cat "$mapfile")
-      # An apply disables Apply until the page reports a change: Edit, cancelled, is one.
+      # An apply disables Apply until the page reports a change: Edit, cancelled, is one. Set
+      # Default before the Cancel must leave the table as it was.
       keys "$sheet" alt+e
       if edit=$(wait_window "Edit Character Mapping"); then
+        keys "$edit" alt+s
+        shot edit-dialog-set-default.png
         keys "$edit" Escape
         gone "$edit" || fail "Cancel did not close the Edit dialog"
       else
@@ -263,10 +294,13 @@ case $scenario in
     start argument 'C:\Brindlewood\CHARMAP.MAC'
     expect_box argument "Current character mapping file does not exist, default mapping is loaded"
     if sheet=$(wait_window "Options"); then
+      shot options-page-opening.png
       keys "$sheet" alt+e
       if edit=$(wait_window "Edit Character Mapping"); then
         ok "Edit opens Edit Character Mapping"
         read -r edit_x edit_y edit_w edit_h < <(geometry "$edit")
+        # The opening highlight of the first cell, as the page showed it.
+        lit=$(pixel $(page_cell_point "$sheet" 1) "$artifacts/options-page-opening.png")
         shot edit-dialog.png
         # Macintosh 0x80 (selected as the page opens) gets Windows 0xE9, which 0x8E had.
         click_at $(win_cell_centre 0xE9)
@@ -281,6 +315,22 @@ case $scenario in
           ok "Apply writes the moved mapping" ||
           fail "after Apply: $(line 0) / $(line 14)"
         check_sent_file
+        # A click on the page's cell of Macintosh 0xA0 selects it; the strip right of the 16
+        # columns selects nothing.
+        click_at $(page_cell_point "$sheet" 33 centre)
+        shot options-page-selected.png
+        [ "$(pixel $(page_cell_point "$sheet" 33))" = "$lit" ] && ok "a click lights its cell" ||
+          fail "the clicked cell is not lit"
+        [ "$(pixel $(page_cell_point "$sheet" 1))" != "$lit" ] && ok "the first cell is no longer lit" ||
+          fail "the first cell is still lit"
+        read -r sx sy < <(page_cell_point "$sheet" 48 centre)
+        read -r px _ < <(page_origin "$sheet")
+        strip=$(( px + $(dlu_x 22) + ($(dlu_x 305) - $(dlu_x 22)) / 16 * 16 ))  # the last line
+        [ $(( strip + 4 )) -lt $(( px + $(dlu_x 305) )) ] || fail "no strip at this size"
+        click_at $(( strip + 4 )) "$sy"
+        [ "$(pixel $(page_cell_point "$sheet" 33))" = "$lit" ] &&
+          [ "$(pixel $(page_cell_point "$sheet" 48))" != "$lit" ] &&
+          ok "a click beside the grid keeps the selection" || fail "a click beside the grid selected"
         sheet_cancel "$sheet"
         expect_exit argument 0
       else
