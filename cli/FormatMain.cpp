@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/Cp1252.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
 #include "disk/DiskServices.h"
@@ -20,7 +21,6 @@ using namespace brind;
 using namespace brind::cli;
 
 constexpr const char* kProgram = "brindlewood-format";
-constexpr uint8_t kDrive = 0;
 
 constexpr const char* kFooter =
     R"(Formats a 3.5-inch 1.44 MB floppy disk, or an image of one, as an empty
@@ -38,6 +38,8 @@ on any other disk it becomes a full format. A full format sets the medium and
 formats the 160 tracks, then writes the file system; a quick format only
 writes the file system. Ctrl-C stops the format between two steps; a quick
 format stopped that way leaves a disk that is no longer a Macintosh disk.
+A missing or write-protected disk is reported; on a terminal the tool then
+offers to retry.
 
 The label has at most 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -52,23 +54,6 @@ void OnInterrupt(int) { cancelRequested = 1; }
 
 void Error(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
 
-// The disk services' message boxes: on Linux only a device that will not open shows one, and
-// the device knows the reason better than the Windows text does.
-class StderrPrompts : public UserPrompts {
- public:
-  explicit StderrPrompts(const PosixDevice& device) : device_(device) {}
-  int Show(const char* text, const char*, unsigned, PromptOwner) override {
-    const std::string why = device_.openError().empty() ? text : device_.openError();
-    if (why != last_) Error(why);
-    last_ = why;
-    return kIdOk;
-  }
-
- private:
-  const PosixDevice& device_;
-  std::string last_;
-};
-
 // There is no file-system driver to ask about a drive the system cannot describe: such a
 // drive is not formatted.
 class NoDriver : public DriverPort {
@@ -79,57 +64,6 @@ class NoDriver : public DriverPort {
   uint16_t QueryDrive(uint8_t) override { return 1; }
   uint32_t SetCharMap(const uint8_t*) override { return 1; }
 };
-
-class ConsoleProgress : public ProgressSink {
- public:
-  ConsoleProgress(bool quiet, bool terminal) : quiet_(quiet), terminal_(terminal) {}
-  void StatusLine(const char* text) override {
-    if (quiet_) return;
-    EndLine();
-    status_ = text;
-    if (!terminal_) std::printf("%s\n", text);
-    std::fflush(stdout);
-  }
-  void TrackDone(uint32_t track, uint32_t tracks) override {
-    if (quiet_ || !terminal_) return;
-    std::printf("\r%s track %u of %u", status_.c_str(), track + 1, tracks);
-    open_ = true;
-    std::fflush(stdout);
-  }
-  void StageStarting(const FormatStage& stage) override {
-    if (quiet_ || !terminal_) return;
-    std::printf("\r%s %zu of %zu: %-20s", status_.c_str(),
-                static_cast<size_t>(stage.step - kFirstStageStep + 1), kStageCount,
-                stage.operation);
-    open_ = true;
-    std::fflush(stdout);
-  }
-  void EndLine() {
-    if (open_) std::printf("\n");
-    open_ = false;
-  }
-
- private:
-  bool quiet_, terminal_;
-  bool open_ = false;
-  std::string status_;
-};
-
-std::string DosLabel(const uint8_t* boot) {
-  if (boot[38] != 0x29) return "";  // no extended boot record, no label in it
-  std::string label(reinterpret_cast<const char*>(boot + 43), 11);
-  while (!label.empty() && label.back() == ' ') label.pop_back();
-  return label == "NO NAME" ? "" : label;
-}
-
-// Asks on the terminal; true for yes.
-bool Ask(const char* question) {
-  std::printf("%s [y/N] ", question);
-  std::fflush(stdout);
-  char answer[32];
-  if (!std::fgets(answer, sizeof answer, stdin)) return false;
-  return answer[0] == 'y' || answer[0] == 'Y';
-}
 
 struct Options {
   bool quick = false, full = false, yes = false, quiet = false, stats = false;
@@ -183,6 +117,11 @@ int Run(const Options& opt) {
 
   bool created = false;
   if (info.kind == TargetKind::kMissing) {
+    // A device name that names nothing is a missing drive, not a new image.
+    if (t.rfind("/dev/", 0) == 0) {
+      Error(t + ": no such device. Nothing was written.");
+      return 1;
+    }
     if (!CreateImage(t, why)) {
       Error("cannot create the image " + t + ": " + why);
       return 1;
@@ -197,97 +136,52 @@ int Run(const Options& opt) {
   };
 
   PosixDevice device(t);
-  StderrPrompts prompts(device);
   NoDriver driver;
-  DiskServices disk(device, driver, prompts);
-  const char* drivePath = t.c_str();
-
-  if (disk.CheckDrive(kDrive, 1) != 0) {
-    if (!device.openError().empty()) return refuse("");
-    return refuse(
-        "Brindlewood cancelled the format because this drive is not supported or the drive is "
-        "invalid.");
-  }
-  if (!disk.LockVolumeForFormat(kDrive, drivePath)) {
-    if (!device.openError().empty()) return refuse("");
-    return refuse(
-        "Brindlewood cannot format the disk because the disk is locked by another process or is "
-        "damaged. Quit any disk utilities or other programs that are using this drive, and make "
-        "sure that no window is displaying the contents of the drive. Then try formatting again");
-  }
-  auto unlockAndFail = [&](const std::string& text) {
-    disk.UnlockVolume(kDrive, drivePath);
-    return refuse(text);
-  };
-
-  const DiskLook look = LookAtDisk(disk, kDrive);
-  if (look.status != 0) return unlockAndFail(ProbeFailureMessage(look.status));
-
-  bool full = opt.full;
-  const char* question = nullptr;
-  std::string found;
-  switch (look.kind) {
-    case DiskKind::kDos: {
-      const std::string label = DosLabel(look.sector);
-      found = "a DOS disk" + (label.empty() ? std::string() : " labelled \"" + label + "\"");
-      question = "Disk is already in DOS format. Do you wish to continue with the format?";
-      break;
-    }
-    case DiskKind::kMacintosh: {
-      size_t length = look.sector[mdb::drVN];
-      if (length > kMaxVolumeName) length = kMaxVolumeName;
-      found =
-          "a Macintosh disk named \"" + DisplayMacName(look.sector + mdb::drVN + 1, length) + "\"";
-      question = "Disk is already in Macintosh format. Do you wish to continue with the format?";
-      break;
-    }
-    case DiskKind::kBlank:
-      found = created ? "a new image" : "a blank disk";
-      break;
-  }
-  const bool terminalIn = isatty(STDIN_FILENO);
-  const bool terminalOut = isatty(STDOUT_FILENO);
-  if (!opt.quiet) std::printf("%s: %s\n", t.c_str(), found.c_str());
-  if (!full && look.kind != DiskKind::kMacintosh) {
-    full = true;
-    if (!opt.quiet && !created)
-      std::printf("Not a Macintosh disk: a quick format is not possible, doing a full format.\n");
-  }
-  if (question && !opt.yes) {
-    if (!terminalIn)
-      return unlockAndFail("not overwriting " + found + " without -y (no terminal to ask on). " +
-                           "Nothing was written.");
-    if (!Ask(question)) return unlockAndFail("Nothing was written.");
-  }
+  StdioConsole console(kProgram);
+  RunOptions run;
+  run.target = t;
+  Utf8ToCp1252(opt.label, run.label, why);  // already checked by MakeVolumeLabel
+  run.quick = !opt.full;
+  run.yes = opt.yes;
+  run.quiet = opt.quiet;
+  run.askOnTerminal = isatty(STDIN_FILENO);
+  run.drawOnTerminal = isatty(STDOUT_FILENO);
+  run.created = created;
+  DeviceHooks hooks;
+  hooks.openError = [&device] { return device.openError(); };
+  hooks.flush = [&device] { return device.Flush(); };
 
   struct sigaction sa {};
   sa.sa_handler = OnInterrupt;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
 
-  ConsoleProgress progress(opt.quiet, terminalOut);
-  const SequenceResult result =
-      RunFormatSequence(disk, kDrive, full, volumeLabel, look.sector, progress, &cancelRequested);
-  progress.EndLine();
-  const int flushError = device.Flush();
-  disk.UnlockVolume(kDrive, drivePath);
+  const RunResult result = RunFormat(device, driver, run, console, hooks, &cancelRequested);
   if (opt.stats)
     std::printf("sector reads: %llu, sector writes: %llu\n",
                 static_cast<unsigned long long>(device.reads()),
                 static_cast<unsigned long long>(device.writes()));
-  if (!result.ok) {
-    Error(result.message);
-    return 1;
+  switch (result.outcome) {
+    case Outcome::kRefused:
+      return refuse("");  // the reason is printed; a new image goes again
+    case Outcome::kCancelled:
+      Error("Format cancelled.");
+      return 1;
+    case Outcome::kFailed:
+      return 1;
+    case Outcome::kFormatted:
+      break;
   }
-  if (flushError) {
-    Error("could not write " + t + ": " + std::strerror(flushError));
+  if (result.flushError) {
+    Error("could not write " + t + ": " + std::strerror(result.flushError));
     return 1;
   }
   if (!opt.quiet)
-    std::printf(
-        "%s: formatted (%s) as \"%s\", 1,448,960 bytes free\n", t.c_str(), full ? "full" : "quick",
-        DisplayMacName(reinterpret_cast<const uint8_t*>(volumeLabel), VolumeNameLength(volumeLabel))
-            .c_str());
+    std::printf("%s: formatted (%s) as \"%s\", 1,448,960 bytes free\n", t.c_str(),
+                result.full ? "full" : "quick",
+                DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
+                               VolumeNameLength(result.volumeLabel))
+                    .c_str());
   return 0;
 }
 

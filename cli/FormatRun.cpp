@@ -1,137 +1,317 @@
 #include "cli/FormatRun.h"
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 
+#include "charmap/CharMap.h"
+#include "cli/Label.h"
+#include "formatter/FormatParts.h"
+#include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
 
 namespace brind::cli {
 
+void StdioConsole::Out(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+void StdioConsole::ErrLine(const std::string& line) {
+  std::fprintf(stderr, "%s: %s\n", program_, line.c_str());
+}
+
+bool StdioConsole::ReadLine(std::string& line) {
+  char buffer[256];
+  if (!std::fgets(buffer, sizeof buffer, stdin)) return false;
+  line = buffer;
+  return true;
+}
+
 namespace {
 
-constexpr const char* kNoDisk =
-    "There is no disk in this drive or the drive door is open. Insert a disk in the drive and "
-    "make sure the drive door is closed, and then start again.";
-constexpr const char* kWriteProtected =
-    "Brindlewood cannot format this disk because it is write protected. If you are sure you want "
-    "to continue, please remove the write-protect tab, reinsert the disk, and then start again.";
-constexpr const char* kDiskHasErrors =
-    "Brindlewood could not format the disk because the disk has errors. Insert another disk and "
-    "then start again.";
-constexpr const char* kOtherTrackError =
-    "Brindlewood could not format the disk because the disk has error. Insert another disk and "
-    "than start again.";
-constexpr const char* kInvalidDrive =
-    "Brindlewood cannot format this drive, because the drive is invalid.";
-constexpr const char* kGeneralFailure = "General failure on disk. The disk cannot be formatted.";
-constexpr const char* kLockedByOther =
-    "Brindlewood cannot format the disk because the disk is locked by another process or is "
-    "damaged. Quit any disk utilities or other programs that are using this drive, and make sure "
-    "that no window is displaying the contents of the drive. Then try formatting again";
-constexpr const char* kSetParamsFailed = "Brindlewood failed to Set the device parameters.";
+constexpr char kNotMacNote[] =
+    "Not a Macintosh disk: a quick format is not possible, doing a full format.\n";
 
-bool Cancelled(const volatile std::sig_atomic_t* cancel) { return cancel && *cancel; }
+// The bar is laid out in the dialog's pixels: 40 cells of 16 pixels, the smallest block it draws.
+constexpr int32_t kCells = 40;
+constexpr int32_t kCellPixels = 16;
+
+std::string DosLabel(const uint8_t* boot) {
+  if (boot[38] != 0x29) return "";  // no extended boot record, no label in it
+  std::string label(reinterpret_cast<const char*>(boot + 43), 11);
+  while (!label.empty() && label.back() == ' ') label.pop_back();
+  return label == "NO NAME" ? "" : label;
+}
+
+// What the terminal shows of the dialog: a line per phase, or one progress line redrawn in place.
+class TerminalView : public FormatView {
+ public:
+  TerminalView(const RunOptions& options, Console& console, const DeviceHooks& hooks,
+               std::function<void()> onInitializing)
+      : options_(options), console_(console), hooks_(hooks), onInitializing_(onInitializing) {
+    checked_[kIdQuick] = options.quick;
+    checked_[kIdFull] = !options.quick;
+    checked_[kIdSummary] = true;  // the summary is the tool's last line
+  }
+
+  bool timerSet = false;
+  int pendingStops = 0;
+  bool completed = false;
+  int flushError = 0;
+
+  void EndLine() {
+    if (lineOpen_) console_.Out("\n");
+    lineOpen_ = false;
+  }
+
+  // Redraws the progress line after a step.
+  void Render(const FormatState& s) {
+    if (options_.quiet || !options_.drawOnTerminal || !s.formatActive || status_.empty()) return;
+    int32_t lastLit = -1;
+    for (int32_t x = 0; x < static_cast<int32_t>(lit_.size()); ++x)
+      if (lit_[x]) lastLit = x;
+    const int32_t width = s.barRect.right - s.barRect.left;
+    int32_t cells = 0;
+    if (lastLit >= s.barRect.left && width > 0)
+      cells = ((lastLit - s.barRect.left + 1) * kCells + width / 2) / width;
+    std::string bar(static_cast<size_t>(kCells), '.');
+    for (int32_t i = 0; i < cells && i < kCells; ++i) bar[static_cast<size_t>(i)] = '#';
+
+    char detail[64];
+    if (s.step <= kFirstStageStep && !s.quickFormat) {
+      std::snprintf(detail, sizeof detail, "track %u of %u", s.step, kFirstStageStep);
+    } else {
+      const uint32_t done = s.step - kFirstStageStep;
+      const FormatStage* stage = FindFormatStage(s.step > kLastStageStep ? kLastStageStep : s.step);
+      std::snprintf(detail, sizeof detail, "%u of %zu: %s", done, kStageCount,
+                    done < kStageCount && stage ? stage->operation : "done");
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "\r%-23s [%s] %-30s", status_.c_str(), bar.c_str(), detail);
+    console_.Out(line);
+    lineOpen_ = true;
+  }
+
+  void SetStatusText(const char* text) override {
+    if (std::strcmp(text, "Initializing...") == 0) {
+      onInitializing_();  // the disk has been looked at: say what it was
+      return;
+    }
+    EndLine();
+    status_ = text;
+    if (status_.empty() || options_.quiet) return;
+    if (!options_.drawOnTerminal) console_.Out(status_ + "\n");
+  }
+  void EnableControl(int, bool) override {}
+  void SetCloseButtonText(const char*) override {}
+  void FocusControl(int) override {}
+  bool IsChecked(int id) override { return checked_[id]; }
+  void SetChecked(int id, bool on) override { checked_[id] = on; }
+  void LimitLabelText(unsigned) override {}
+  void GetLabelText(char* text, size_t size) override {
+    std::snprintf(text, size, "%s", options_.label.c_str());
+  }
+  void SetLabelText(const char*) override {}
+  void FillDriveListWithSystemDrives() override {}
+  int DriveListCount() override { return 0; }
+  void GetDriveListEntry(int, char* text, size_t size) override {
+    if (size) text[0] = '\0';
+  }
+  void DeleteDriveListEntry(int) override {}
+  void InsertDriveListEntry(int, const char*) override {}
+  void GetSelectedDriveText(char* text, size_t size) override { GetDriveBoxText(text, size); }
+  void GetDriveBoxText(char* text, size_t size) override { std::snprintf(text, size, "A:"); }
+  void SetDriveBoxText(const char*) override {}
+
+  BarRect ProgressClientRect() override {
+    const BarRect client{0, 0, kCells * kCellPixels + 2, 5};
+    lit_.assign(static_cast<size_t>(client.right), false);
+    return client;
+  }
+  void InvalidateProgress(const BarRect* strip, bool) override {
+    const int32_t from = strip ? strip->left : 0;
+    const int32_t to = strip ? strip->right : static_cast<int32_t>(lit_.size());
+    for (int32_t x = from; x < to && x < static_cast<int32_t>(lit_.size()); ++x)
+      if (x >= 0) lit_[static_cast<size_t>(x)] = false;
+  }
+  void UpdateProgress() override {}
+  void BeginBarDrawing(BarDrawing) override {}
+  void DrawBarRectangle(int32_t left, int32_t, int32_t right, int32_t) override {
+    for (int32_t x = left; x < right && x < static_cast<int32_t>(lit_.size()); ++x)
+      if (x >= 0) lit_[static_cast<size_t>(x)] = true;
+  }
+  void EndBarDrawing() override {}
+
+  bool SetStepTimer() override {
+    timerSet = true;
+    return true;
+  }
+  bool KillStepTimer() override {
+    const bool was = timerSet;
+    timerSet = false;
+    return was;
+  }
+  void PostStop() override { ++pendingStops; }
+  void RunResultsDialog() override {
+    // The volume is still locked here: the place to make the written sectors durable.
+    completed = true;
+    if (hooks_.flush) flushError = hooks_.flush();
+  }
+  void EndDialog(int) override {}
+
+ private:
+  const RunOptions& options_;
+  Console& console_;
+  const DeviceHooks& hooks_;
+  std::function<void()> onInitializing_;
+  std::map<int, bool> checked_;
+  std::vector<bool> lit_;
+  std::string status_;
+  bool lineOpen_ = false;
+};
+
+// The dialog's message boxes on a terminal. Errors go to standard error; a question that would
+// overwrite a DOS or Macintosh disk takes -y or a yes typed on the terminal; a disk that is only
+// blank becomes a full format without asking; Retry is offered only where someone can answer.
+class TerminalPrompts : public UserPrompts {
+ public:
+  TerminalPrompts(const RunOptions& options, Console& console, const DeviceHooks& hooks,
+                  const FormatState& state)
+      : options_(options), console_(console), hooks_(hooks), state_(state) {}
+
+  void Attach(TerminalView* view) { view_ = view; }
+
+  // Says once what the disk in the drive holds, as the last look of the checks found it.
+  void Describe() {
+    if (described_) return;
+    described_ = true;
+    const uint8_t* sector = state_.sectorBuffer;
+    if (sector[510] == 0x55 && sector[511] == 0xAA) {
+      const std::string label = DosLabel(sector);
+      found_ = "a DOS disk" + (label.empty() ? std::string() : " labelled \"" + label + "\"");
+      hasData_ = true;
+    } else if (sector[0] == 0x42 && sector[1] == 0x44) {
+      size_t length = sector[mdb::drVN];
+      if (length > kMaxVolumeName) length = kMaxVolumeName;
+      found_ = "a Macintosh disk named \"" + DisplayMacName(sector + mdb::drVN + 1, length) + "\"";
+      hasData_ = true;
+    } else {
+      found_ = options_.created ? "a new image" : "a blank disk";
+    }
+    if (!options_.quiet) console_.Out(options_.target + ": " + found_ + "\n");
+  }
+
+  int Show(const char* text, const char*, unsigned flags, PromptOwner) override {
+    if (view_) view_->EndLine();
+    switch (flags & kMbButtonMask) {
+      case kMbYesNo:
+        Describe();
+        return Confirm(text) ? kIdYes : kIdNo;
+      case kMbOkCancel:
+        // The quick format that cannot be: on a disk with data it overwrites like a full one.
+        Describe();
+        if (hasData_ && !Confirm(text)) return kIdCancel;
+        if (!options_.quiet && !options_.created) console_.Out(kNotMacNote);
+        return kIdOk;
+      case kMbRetryCancel:
+        if (options_.askOnTerminal) {
+          console_.Out(std::string(text) + " [r/C] ");
+          std::string answer;
+          if (console_.ReadLine(answer) && (answer[0] == 'r' || answer[0] == 'R')) return kIdRetry;
+          return kIdCancel;
+        }
+        console_.ErrLine(text);
+        return kIdCancel;
+      default:
+        Error(text);
+        return kIdOk;
+    }
+  }
+
+ private:
+  // The disk services' own boxes stand for a device that will not open; the device knows the
+  // reason better than the Windows text does, and says it once.
+  void Error(const char* text) {
+    const std::string deviceError = hooks_.openError ? hooks_.openError() : std::string();
+    const std::string why = deviceError.empty() ? text : deviceError;
+    if (why != lastError_) console_.ErrLine(why);
+    lastError_ = why;
+  }
+
+  bool Confirm(const char* question) {
+    if (options_.yes) return true;
+    if (!options_.askOnTerminal) {
+      console_.ErrLine("not overwriting " + found_ +
+                       " without -y (no terminal to ask on). Nothing was written.");
+      return false;
+    }
+    console_.Out(std::string(question) + " [y/N] ");
+    std::string answer;
+    if (console_.ReadLine(answer) && (answer[0] == 'y' || answer[0] == 'Y')) return true;
+    console_.ErrLine("Nothing was written.");
+    return false;
+  }
+
+  const RunOptions& options_;
+  Console& console_;
+  const DeviceHooks& hooks_;
+  const FormatState& state_;
+  TerminalView* view_ = nullptr;
+  bool described_ = false;
+  bool hasData_ = false;
+  std::string found_;
+  std::string lastError_;
+};
 
 }  // namespace
 
-DiskStatus ProbeSector(DiskServices& disk, uint8_t drive, uint32_t sector, uint8_t* buffer) {
-  const DiskStatus read = disk.ReadSector(buffer, sector, drive);
-  if (read != kDiskOk) return read;
-  return disk.WriteSector(buffer, sector, drive);
-}
+RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOptions& options,
+                    Console& console, const DeviceHooks& hooks,
+                    const volatile std::sig_atomic_t* cancel) {
+  FormatState state;
+  TerminalPrompts prompts(options, console, hooks, state);
+  TerminalView view(options, console, hooks, [&prompts] { prompts.Describe(); });
+  prompts.Attach(&view);
+  DiskServices disk(device, driver, prompts);
+  HfsStageRunner stages;
+  MapNameConverter names(DefaultCharMap.data());
+  FormatController dialog(state, view, disk, prompts, stages, names);
 
-const char* ProbeFailureMessage(DiskStatus status) {
-  switch (status) {
-    case kDiskNotReady:
-    case kDiskSectorNotFound:
-      return kNoDisk;
-    case kDiskWriteProtected:
-      return kWriteProtected;
-    default:
-      return nullptr;
+  dialog.OnStart();
+  int steps = 0;
+  bool cancelled = false;
+  // The dialog's message loop: posted stops first, then one timer message at a time.
+  for (;;) {
+    if (view.pendingStops > 0) {
+      --view.pendingStops;
+      dialog.OnCancel();
+      continue;
+    }
+    if (!view.timerSet) break;
+    if (cancel && *cancel) {
+      cancelled = true;
+      dialog.OnCancel();
+      continue;
+    }
+    ++steps;
+    dialog.OnTimer();
+    view.Render(state);
   }
-}
+  view.EndLine();
 
-DiskLook LookAtDisk(DiskServices& disk, uint8_t drive) {
-  DiskLook look;
-  for (uint32_t sector : {0u, kMdbSector}) {
-    const DiskStatus s = ProbeSector(disk, drive, sector, look.sector);
-    if (ProbeFailureMessage(s)) {
-      look.status = s;
-      return look;
-    }
-    if (s != kDiskOk) {
-      // An unreadable sector counts as blank: neither signature can be trusted.
-      look.sector[0] = look.sector[1] = look.sector[510] = look.sector[511] = 0;
-    }
-    if (sector == 0 && look.sector[510] == 0x55 && look.sector[511] == 0xAA) {
-      look.kind = DiskKind::kDos;
-      return look;
-    }
-  }
-  look.kind =
-      (look.sector[0] == 0x42 && look.sector[1] == 0x44) ? DiskKind::kMacintosh : DiskKind::kBlank;
-  return look;
-}
-
-std::string TrackErrorMessage(DiskServices& disk, uint8_t drive, DiskStatus status) {
-  switch (status) {
-    case kDiskAccessDenied: {
-      // The track format was refused: a read and a write of sector 2 tell why.
-      uint8_t buffer[512];
-      const DiskStatus probe = ProbeSector(disk, drive, kMdbSector, buffer);
-      if (const char* m = ProbeFailureMessage(probe)) return m;
-      return kDiskHasErrors;
-    }
-    case kDiskInvalidDrive:
-      return kInvalidDrive;
-    case kDiskTrackWriteProtected:
-      return kWriteProtected;
-    case kDiskNoDisk:
-      return kNoDisk;
-    case kDiskGeneralFailure:
-      return kGeneralFailure;
-    case kDiskSharingViolation:
-      return kLockedByOther;
-    default:
-      return kOtherTrackError;
-  }
-}
-
-SequenceResult RunFormatSequence(DiskServices& disk, uint8_t drive, bool full,
-                                 const char* volumeLabel, const uint8_t* oldMdb,
-                                 ProgressSink& progress, const volatile std::sig_atomic_t* cancel) {
-  SequenceResult result;
-  bool fileSystemStarted = false;
-  auto stop = [&](SequenceResult r) {
-    if (!full && fileSystemStarted && oldMdb) {
-      // What was there before, no longer recognisable; the write's result changes nothing.
-      uint8_t sector[512];
-      std::memcpy(sector, oldMdb, sizeof sector);
-      sector[0] = sector[1] = sector[510] = sector[511] = 0;
-      disk.WriteSector(sector, kMdbSector, drive);
-    }
-    return r;
-  };
-
-  if (full) {
-    progress.StatusLine("Formatting...");
-    if (disk.CheckDrive(drive, 0) != 0) return stop({false, false, kSetParamsFailed});
-    for (uint32_t track = 0; track < kTracks; ++track) {
-      if (Cancelled(cancel)) return stop({false, true, "Format cancelled."});
-      const DiskStatus s = disk.FormatTrackNumber(drive, static_cast<uint16_t>(track));
-      if (s != kDiskOk) return stop({false, false, TrackErrorMessage(disk, drive, s)});
-      progress.TrackDone(track, kTracks);
-    }
-  }
-  for (const FormatStage& stage : kFormatStages) {
-    if (Cancelled(cancel)) return stop({false, true, "Format cancelled."});
-    if (stage.step == kFirstStageStep) progress.StatusLine("Creating File System...");
-    progress.StageStarting(stage);
-    const uint16_t s = stage.run(disk, {drive, kTotalSectors, volumeLabel});
-    if (stage.step == kFirstStageStep) fileSystemStarted = true;
-    if (s != 0) return stop({false, false, stage.failureMessage});
-  }
-  result.ok = true;
+  RunResult result;
+  result.full = state.quickFormat == 0;
+  std::memcpy(result.volumeLabel, state.volumeLabel, sizeof result.volumeLabel);
+  result.flushError = view.flushError;
+  if (view.completed)
+    result.outcome = Outcome::kFormatted;
+  else if (cancelled)
+    result.outcome = Outcome::kCancelled;
+  else if (steps == 0)
+    result.outcome = Outcome::kRefused;
+  else
+    result.outcome = Outcome::kFailed;
   return result;
 }
 

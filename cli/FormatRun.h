@@ -1,64 +1,74 @@
-// The format of one disk as the Linux tools run it: the look at the disk before anything is
-// written, and the sequence itself (160 track formats for a full format, then the seven
-// file-system stages). The sequence is one function over the disk services so that a shared
-// step-by-step sequence can take its place without touching the command line around it.
+// The format of one disk as the Linux tool runs it: the same format dialog and step-by-step
+// sequence as the Windows program (FormatController), with the terminal as its window. The
+// dialog's questions are asked on the terminal or answered from -y; its progress bar is drawn
+// as a line of text; its timer is a loop that delivers one step at a time.
 #pragma once
 
 #include <csignal>
-#include <cstdint>
+#include <functional>
 #include <string>
 
+#include "common/UserPrompts.h"
 #include "disk/DiskServices.h"
-#include "hfs/FormatStages.h"
+#include "formatter/FormatController.h"
 
 namespace brind::cli {
 
-inline constexpr uint32_t kTracks = 160;
-
-enum class DiskKind { kDos, kMacintosh, kBlank };
-
-// What the sector probes found. status is 0, or the code (2, 3 or 8) that stops the format.
-struct DiskLook {
-  DiskStatus status = 0;
-  DiskKind kind = DiskKind::kBlank;
-  uint8_t sector[512] = {};  // sector 0 (DOS) or sector 2 (anything else), as read
-};
-
-// Reads a sector and writes the same bytes back, so a write-protected disk shows before
-// anything changes: the read's status if it failed, else the write's.
-DiskStatus ProbeSector(DiskServices& disk, uint8_t drive, uint32_t sector, uint8_t* buffer);
-
-// Sector 0 with the DOS signature is a DOS disk; otherwise sector 2 with the HFS signature is a
-// Macintosh disk; anything else (an unreadable sector included) is blank.
-DiskLook LookAtDisk(DiskServices& disk, uint8_t drive);
-
-// The words for a probe's status that stops the format (2, 3, 8), or nullptr.
-const char* ProbeFailureMessage(DiskStatus status);
-
-// Hears what the sequence does, between steps.
-class ProgressSink {
+// Where the tool talks: standard output, standard error, standard input.
+class Console {
  public:
-  virtual ~ProgressSink() = default;
-  virtual void StatusLine(const char* text) = 0;  // "Formatting...", "Creating File System..."
-  virtual void TrackDone(uint32_t track, uint32_t tracks) = 0;
-  virtual void StageStarting(const FormatStage& stage) = 0;
+  virtual ~Console() = default;
+  virtual void Out(const std::string& text) = 0;      // as is, no newline added
+  virtual void ErrLine(const std::string& line) = 0;  // one line, after the program's name
+  virtual bool ReadLine(std::string& line) = 0;       // false at the end of input
 };
 
-struct SequenceResult {
-  bool ok = false;
-  bool cancelled = false;
-  std::string message;  // why it failed, in the program's words
+// The C streams, flushed after every piece of output.
+class StdioConsole : public Console {
+ public:
+  explicit StdioConsole(const char* program) : program_(program) {}
+  void Out(const std::string& text) override;
+  void ErrLine(const std::string& line) override;
+  bool ReadLine(std::string& line) override;
+
+ private:
+  const char* program_;
 };
 
-// Runs the format: for a full format sets the medium and formats the tracks in order, then the
-// seven stages. A nonzero *cancel between two steps stops it. A quick format stopped after its
-// file system was begun leaves sector 2 as oldMdb with its signature and last two bytes cleared,
-// so that the half-made volume is not taken for a Macintosh disk.
-SequenceResult RunFormatSequence(DiskServices& disk, uint8_t drive, bool full,
-                                 const char* volumeLabel, const uint8_t* oldMdb,
-                                 ProgressSink& progress, const volatile std::sig_atomic_t* cancel);
+struct RunOptions {
+  std::string target;  // the name the user gave, for the lines printed
+  std::string label;   // in Windows characters (code page 1252), as the dialog's field holds it
+  bool quick = true;
+  bool yes = false;             // overwrite a DOS or Macintosh disk without asking
+  bool quiet = false;           // errors only
+  bool askOnTerminal = false;   // standard input is a terminal
+  bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
+  bool created = false;         // the image was made for this run
+};
 
-// The words for a failed track format, after the checks the status calls for.
-std::string TrackErrorMessage(DiskServices& disk, uint8_t drive, DiskStatus status);
+enum class Outcome {
+  kFormatted,
+  kRefused,    // stopped by the checks or a question: nothing of the format was written
+  kFailed,     // a step failed; the reason was printed
+  kCancelled,  // interrupted between two steps
+};
+
+struct RunResult {
+  Outcome outcome = Outcome::kFailed;
+  bool full = false;          // the kind of format that ran (a quick one may become full)
+  char volumeLabel[28] = {};  // as written, in Macintosh characters
+  int flushError = 0;         // of making the written sectors durable, errno
+};
+
+// Hooks into the device the disk services run over.
+struct DeviceHooks {
+  std::function<std::string()> openError;  // why the device would not open, or ""
+  std::function<int()> flush;              // makes the written sectors durable: 0 or errno
+};
+
+// Formats drive 0 ("A:") of the device. A nonzero *cancel stops the format between two steps.
+RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOptions& options,
+                    Console& console, const DeviceHooks& hooks,
+                    const volatile std::sig_atomic_t* cancel);
 
 }  // namespace brind::cli

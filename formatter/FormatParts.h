@@ -12,14 +12,14 @@ namespace brind {
 struct CharMapStore;
 
 // Steps 160..166 through the HFS volume builder, on a 2880-sector volume.
-class HfsStageRunner final : public StageRunner {
+class HfsStageRunner : public StageRunner {
  public:
   uint16_t RunStage(uint32_t index, SectorIo& io, uint8_t drive, const char* volumeLabel) override;
   const char* FailureMessage(uint32_t index) override;
 };
 
 // The program's character map, refreshed from CHARMAP.MAC at every conversion (Win32 program).
-class ProgramNameConverter final : public NameConverter {
+class ProgramNameConverter : public NameConverter {
  public:
   explicit ProgramNameConverter(CharMapStore& store) : store_(store) {}
   size_t MacToWindows(char* name, size_t length, size_t capacity) override;
@@ -30,7 +30,7 @@ class ProgramNameConverter final : public NameConverter {
 };
 
 // A given map of 128 entries (Macintosh 0x80 + i -> Windows character, 1 = not mapped).
-class MapNameConverter final : public NameConverter {
+class MapNameConverter : public NameConverter {
  public:
   explicit MapNameConverter(const uint8_t* map128) : map_(map128) {}
   size_t MacToWindows(char* name, size_t length, size_t capacity) override;

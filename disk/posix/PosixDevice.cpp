@@ -209,15 +209,18 @@ uint32_t PosixDevice::Open() {
       openError_ = path_ + " is mounted on " + where;
       return EBUSY;
     }
-    // O_EXCL claims the device for this process alone; O_NONBLOCK lets a drive without a disk
-    // open, so that the transfers report the missing disk by their codes.
-    const int flags = O_EXCL | O_NONBLOCK | O_CLOEXEC;
+    // O_EXCL claims the device for this process alone. A plain open lets the driver look at the
+    // medium first (and clears a stale disk-change state); a drive without a disk opens only
+    // with O_NONBLOCK, and its transfers then report the missing disk by their codes.
+    const int flags = O_EXCL | O_CLOEXEC;
     fd_ = open(path_.c_str(), O_RDWR | O_DIRECT | flags);
     if (fd_ < 0 && errno == EINVAL) fd_ = open(path_.c_str(), O_RDWR | O_SYNC | flags);
     if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-      fd_ = open(path_.c_str(), O_RDONLY | flags);
+      fd_ = open(path_.c_str(), O_RDONLY | O_DIRECT | flags);
       readOnly_ = fd_ >= 0;
     }
+    if (fd_ < 0 && (errno == ENXIO || errno == ENOMEDIUM || errno == EIO))
+      fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | flags);
   } else {
     openError_ = path_ + " is neither an image file nor a block device";
     return ENODEV;

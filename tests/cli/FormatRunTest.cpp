@@ -1,241 +1,262 @@
+// brindlewood-format's run of the format dialog on a terminal: what it prints, what it asks and
+// how it answers, over an in-memory drive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "cli/FormatRun.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
-#include "tests/support/ScriptedPrompts.h"
 
 namespace brind::cli {
 namespace {
 
+using test::DeviceCall;
 using test::FakeDevice;
 using test::Op;
 
-struct Recorder : ProgressSink {
-  std::vector<std::string> events;
-  void StatusLine(const char* text) override { events.push_back(text); }
-  void TrackDone(uint32_t track, uint32_t) override {
-    events.push_back("track " + std::to_string(track));
+struct ScriptedConsole : Console {
+  std::string out;
+  std::vector<std::string> err;
+  std::deque<std::string> input;
+  void Out(const std::string& text) override { out += text; }
+  void ErrLine(const std::string& line) override { err.push_back(line); }
+  bool ReadLine(std::string& line) override {
+    if (input.empty()) return false;
+    line = input.front();
+    input.pop_front();
+    return true;
   }
-  void StageStarting(const FormatStage& stage) override { events.push_back(stage.operation); }
 };
 
-struct Drive {
+struct ToolRun {
   FakeDevice device;
   test::FakeDriverPort driver;
-  test::ScriptedPrompts prompts;
-  DiskServices disk{device, driver, prompts};
-  Recorder progress;
+  ScriptedConsole console;
+  RunOptions options;
+  DeviceHooks hooks;
+  volatile std::sig_atomic_t cancel = 0;
+  int flushes = 0;
 
-  SequenceResult Run(bool full, const uint8_t* oldMdb = nullptr,
-                     const volatile std::sig_atomic_t* cancel = nullptr) {
-    return RunFormatSequence(disk, 0, full, "Untitled", oldMdb, progress, cancel);
+  ToolRun() {
+    options.target = "disk.img";
+    options.label = "Untitled";
+    hooks.flush = [this] {
+      ++flushes;
+      return 0;
+    };
   }
+  void MacDisk() {
+    device.SectorData(2)[0] = 0x42;
+    device.SectorData(2)[1] = 0x44;
+    device.SectorData(2)[36] = 3;
+    std::memcpy(device.SectorData(2) + 37, "Old", 3);
+  }
+  void DosDisk() {
+    uint8_t* boot = device.SectorData(0);
+    boot[38] = 0x29;
+    std::memcpy(boot + 43, "DOSLABEL   ", 11);
+    boot[510] = 0x55;
+    boot[511] = 0xAA;
+  }
+  RunResult Go() { return RunFormat(device, driver, options, console, hooks, &cancel); }
+  size_t Tracks() const { return device.Count(Op::kFormatTrack); }
 };
 
-TEST(LookAtDisk, TellsDosMacintoshAndBlankApart) {
-  struct Case {
-    const char* what;
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> bytes;  // sector, offset/value pairs
-    DiskKind kind;
-  };
-  const Case cases[] = {
-      {"DOS", {{0, {0xEB, 0x3C}}}, DiskKind::kDos},
-      {"Macintosh", {{2, {0x42, 0x44}}}, DiskKind::kMacintosh},
-      {"blank", {}, DiskKind::kBlank},
-      {"DOS signature wins", {{0, {}}, {2, {0x42, 0x44}}}, DiskKind::kDos},
-      {"half an HFS signature", {{2, {0x42, 0x00}}}, DiskKind::kBlank},
-  };
-  for (const Case& c : cases) {
-    Drive d;
-    bool dos = false;
-    for (const auto& [sector, head] : c.bytes) {
-      for (size_t i = 0; i < head.size(); ++i) d.device.SectorData(sector)[i] = head[i];
-      if (sector == 0) dos = true;
-    }
-    if (dos) {
-      d.device.SectorData(0)[510] = 0x55;
-      d.device.SectorData(0)[511] = 0xAA;
-    }
-    const auto before = d.device.disk;
-    const DiskLook look = LookAtDisk(d.disk, 0);
-    EXPECT_EQ(look.status, 0) << c.what;
-    EXPECT_EQ(look.kind, c.kind) << c.what;
-    // The probes write back exactly what they read.
-    EXPECT_EQ(d.device.disk, before) << c.what;
-  }
-}
+constexpr char kNote[] =
+    "Not a Macintosh disk: a quick format is not possible, doing a full format.\n";
 
-TEST(LookAtDisk, ProbeFailuresStopOrCountAsBlank) {
+// Which disks are formatted without a question, which take -y or a yes, and what is printed.
+TEST(FormatRun, QuestionsAndTheirAnswers) {
+  enum Disk { kBlank, kNewImage, kDos, kMac };
   struct Case {
     const char* what;
-    Op op;
-    uint32_t sector;
-    uint16_t code;
-    DiskStatus status;  // 0: the look goes on
-    DiskKind kind;
+    Disk disk;
+    bool quick, yes, terminal;
+    const char* typed;  // the answer typed on the terminal
+    Outcome outcome;
+    bool full;
+    std::string out;  // standard output
+    const char* err;  // the one line on standard error, or ""
   };
   const Case cases[] = {
-      {"no disk", Op::kRead, 0, 2, 2, DiskKind::kBlank},
-      {"sector not found", Op::kRead, 2, 8, 8, DiskKind::kBlank},
-      {"write-protected", Op::kWrite, 0, 3, 3, DiskKind::kBlank},
-      {"unreadable boot sector", Op::kRead, 0, 31, 0, DiskKind::kMacintosh},
-      {"unreadable MDB", Op::kRead, 2, 31, 0, DiskKind::kBlank},
+      {"new image", kNewImage, true, false, false, nullptr, Outcome::kFormatted, true,
+       "disk.img: a new image\nFormatting...\nCreating File System...\n", ""},
+      {"blank disk, quick", kBlank, true, false, false, nullptr, Outcome::kFormatted, true,
+       "disk.img: a blank disk\n" + std::string(kNote) + "Formatting...\nCreating File System...\n",
+       ""},
+      {"Macintosh disk without -y", kMac, true, false, false, nullptr, Outcome::kRefused, false,
+       "disk.img: a Macintosh disk named \"Old\"\n",
+       "not overwriting a Macintosh disk named \"Old\" without -y (no terminal to ask on). "
+       "Nothing was written."},
+      {"Macintosh disk with -y", kMac, true, true, false, nullptr, Outcome::kFormatted, false,
+       "disk.img: a Macintosh disk named \"Old\"\nCreating File System...\n", ""},
+      {"Macintosh disk, yes typed", kMac, false, false, true, "y\n", Outcome::kFormatted, true,
+       "disk.img: a Macintosh disk named \"Old\"\nDisk is already in Macintosh format. Do you "
+       "wish to continue with the format? [y/N] Formatting...\nCreating File System...\n",
+       ""},
+      {"Macintosh disk, no typed", kMac, true, false, true, "n\n", Outcome::kRefused, false,
+       "disk.img: a Macintosh disk named \"Old\"\nDisk is already in Macintosh format. Do you "
+       "wish to continue with the format? [y/N] ",
+       "Nothing was written."},
+      {"DOS disk without -y", kDos, true, false, false, nullptr, Outcome::kRefused, false,
+       "disk.img: a DOS disk labelled \"DOSLABEL\"\n",
+       "not overwriting a DOS disk labelled \"DOSLABEL\" without -y (no terminal to ask on). "
+       "Nothing was written."},
+      {"DOS disk, quick, -y", kDos, true, true, false, nullptr, Outcome::kFormatted, true,
+       "disk.img: a DOS disk labelled \"DOSLABEL\"\n" + std::string(kNote) +
+           "Formatting...\nCreating File System...\n",
+       ""},
+      {"DOS disk, full, -y", kDos, false, true, false, nullptr, Outcome::kFormatted, true,
+       "disk.img: a DOS disk labelled \"DOSLABEL\"\nFormatting...\nCreating File System...\n", ""},
   };
   for (const Case& c : cases) {
-    Drive d;
-    d.device.SectorData(2)[0] = 0x42;
-    d.device.SectorData(2)[1] = 0x44;
-    d.device.FailOp(c.op, c.code, c.sector);
-    const auto before = d.device.disk;
-    const DiskLook look = LookAtDisk(d.disk, 0);
-    EXPECT_EQ(look.status, c.status) << c.what;
-    if (c.status == 0) {
-      EXPECT_EQ(look.kind, c.kind) << c.what;
+    SCOPED_TRACE(c.what);
+    ToolRun r;
+    if (c.disk == kDos) r.DosDisk();
+    if (c.disk == kMac) r.MacDisk();
+    r.options.created = c.disk == kNewImage;
+    r.options.quick = c.quick;
+    r.options.yes = c.yes;
+    r.options.askOnTerminal = c.terminal;
+    if (c.typed) r.console.input = {c.typed};
+    const auto before = r.device.disk;
+    const RunResult result = r.Go();
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(r.console.out, c.out);
+    EXPECT_EQ(r.console.err,
+              c.err[0] ? std::vector<std::string>{c.err} : std::vector<std::string>{});
+    if (c.outcome == Outcome::kFormatted) {
+      EXPECT_EQ(result.full, c.full);
+      EXPECT_EQ(r.Tracks(), c.full ? 160u : 0u);
+      EXPECT_STREQ(result.volumeLabel, "Untitled");
+      EXPECT_EQ(r.flushes, 1) << "made durable once, before the unlock";
     } else {
-      EXPECT_NE(ProbeFailureMessage(look.status), nullptr) << c.what;
+      EXPECT_EQ(r.device.disk, before);
+      EXPECT_EQ(r.flushes, 0);
     }
-    EXPECT_EQ(d.device.disk, before) << c.what;
+    EXPECT_EQ(r.device.lockDepth, 0);
   }
-  EXPECT_STREQ(ProbeFailureMessage(3),
-               "Brindlewood cannot format this disk because it is write protected. If you are "
-               "sure you want to continue, please remove the write-protect tab, reinsert the disk, "
-               "and then start again.");
 }
 
-TEST(FormatSequence, FullFormatsEveryTrackInOrderThenTheSevenStages) {
-  Drive d;
-  const SequenceResult r = d.Run(true);
-  ASSERT_TRUE(r.ok) << r.message;
-  std::vector<std::pair<uint16_t, uint16_t>> tracks;
-  for (const auto& c : d.device.calls)
-    if (c.op == Op::kFormatTrack) tracks.push_back({c.cylinder, c.head});
-  ASSERT_EQ(tracks.size(), 160u);
-  for (uint16_t n = 0; n < 160; ++n) {
-    EXPECT_EQ(tracks[n].first, n / 2);
-    EXPECT_EQ(tracks[n].second, n % 2);
-  }
-  EXPECT_TRUE(d.device.paramsSet);
-  ASSERT_EQ(d.progress.events.size(), 1u + 160 + 1 + 7);
-  EXPECT_EQ(d.progress.events[0], "Formatting...");
-  EXPECT_EQ(d.progress.events[161], "Creating File System...");
-  EXPECT_EQ(d.progress.events.back(), "WriteDuplicateVib");
-  // Formatted tracks hold the filler; the file system is written over them.
-  EXPECT_EQ(d.device.SectorData(1000)[0], 0xF6);
-  EXPECT_EQ(d.device.SectorData(2)[0], 0x42);
+TEST(FormatRun, QuietPrintsOnlyErrors) {
+  ToolRun r;
+  r.options.quiet = true;
+  r.options.yes = true;
+  r.DosDisk();
+  EXPECT_EQ(r.Go().outcome, Outcome::kFormatted);
+  EXPECT_EQ(r.console.out, "");
+
+  ToolRun refused;
+  refused.options.quiet = true;
+  refused.MacDisk();
+  EXPECT_EQ(refused.Go().outcome, Outcome::kRefused);
+  EXPECT_EQ(refused.console.out, "");
+  ASSERT_EQ(refused.console.err.size(), 1u);
 }
 
-TEST(FormatSequence, QuickRunsOnlyTheStages) {
-  Drive d;
-  ASSERT_TRUE(d.Run(false).ok);
-  EXPECT_EQ(d.device.Count(Op::kFormatTrack), 0u);
-  EXPECT_FALSE(d.device.paramsSet);
-  EXPECT_EQ(d.progress.events.front(), "Creating File System...");
-}
-
-TEST(FormatSequence, TrackErrorsInWords) {
-  struct Case {
-    uint16_t code;
-    std::vector<std::pair<Op, uint16_t>> probe;  // how sector 2 answers the re-test
-    const char* starts;
-  };
-  const Case cases[] = {
-      {5, {{Op::kRead, 2}}, "There is no disk in this drive"},
-      {5, {{Op::kRead, 8}}, "There is no disk in this drive"},
-      {5, {{Op::kWrite, 3}}, "Brindlewood cannot format this disk because it is write protected."},
-      {5, {}, "Brindlewood could not format the disk because the disk has errors."},
-      {5, {{Op::kRead, 31}}, "Brindlewood could not format the disk because the disk has errors."},
-      {15, {}, "Brindlewood cannot format this drive, because the drive is invalid."},
-      {19, {}, "Brindlewood cannot format this disk because it is write protected."},
-      {20, {}, "There is no disk in this drive or the drive door is open."},
-      {31, {}, "General failure on disk. The disk cannot be formatted."},
-      {32, {}, "Brindlewood cannot format the disk because the disk is locked by another process"},
-      {99,
-       {},
-       "Brindlewood could not format the disk because the disk has error. Insert another "
-       "disk and than start again."},
-  };
-  for (const Case& c : cases) {
-    Drive d;
-    d.device.fault = [&](const test::DeviceCall& call, size_t) -> std::optional<DeviceResult> {
-      if (call.op == Op::kFormatTrack && call.cylinder == 18 && call.head == 1)
-        return DeviceResult::Failure(c.code);
-      for (const auto& [op, code] : c.probe)
-        if (call.op == op && call.sector == 2) return DeviceResult::Failure(code);
+// A missing disk: Retry is offered on a terminal, and taken; without one the format stops.
+TEST(FormatRun, RetryOnlyWhereSomeoneCanAnswer) {
+  constexpr char kNoDisk[] =
+      "There is no disk in this drive or the drive door is open. Insert a disk in the drive and "
+      "make sure the drive door is closed, and then click retry.";
+  for (bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal);
+    ToolRun r;
+    r.options.quick = false;
+    r.options.askOnTerminal = terminal;
+    r.console.input = {"r\n"};
+    int reads = 0;
+    r.device.fault = [&](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
+      if (c.op == Op::kRead && reads++ == 0) return DeviceResult::Failure(kDiskNotReady);
       return std::nullopt;
     };
-    const SequenceResult r = d.Run(true);
-    EXPECT_FALSE(r.ok) << c.code;
-    EXPECT_EQ(r.message.rfind(c.starts, 0), 0u) << c.code << ": " << r.message;
-    // The format stops at the failed track: nothing after it, no file system.
-    EXPECT_EQ(d.device.Count(Op::kFormatTrack), 38u) << c.code;
-    EXPECT_NE(d.device.SectorData(2)[0], 0x42) << c.code;
-  }
-}
-
-TEST(FormatSequence, ParametersThatCannotBeSetStopBeforeAnyTrack) {
-  Drive d;
-  d.device.FailOp(Op::kSetParams, 31);
-  const SequenceResult r = d.Run(true);
-  EXPECT_EQ(r.message, "Brindlewood failed to Set the device parameters.");
-  EXPECT_EQ(d.device.Count(Op::kFormatTrack), 0u);
-  EXPECT_EQ(d.device.Count(Op::kWrite), 0u);
-}
-
-// A failed stage: its message; a quick format that had begun its file system leaves the old MDB
-// unrecognisable, a full format (or a stage before 160 was run) leaves sector 2 alone.
-TEST(FormatSequence, FailedStagesAndTheStopOfAQuickFormat) {
-  struct Case {
-    bool full;
-    uint32_t failingSector;
-    Op op;
-    const char* message;
-    bool invalidated;
-  };
-  const Case cases[] = {
-      {false, 0, Op::kWrite, "Unable to write the Boot Record", true},
-      {false, 3, Op::kWrite, "Unable to write the Volume Bitmap", true},
-      {false, 27, Op::kWrite, "Unable to write the Root directory", true},
-      {false, 2878, Op::kWrite, "Unable to write the Duplicate VIB", true},
-      {true, 2878, Op::kWrite, "Unable to write the Duplicate VIB", false},
-      {true, 26, Op::kWrite, "Unable to write the Catalog Record", false},
-  };
-  for (const Case& c : cases) {
-    Drive d;
-    uint8_t oldMdb[512];
-    for (int i = 0; i < 512; ++i) oldMdb[i] = static_cast<uint8_t>(i + 1);
-    d.device.FailOp(c.op, 3, c.failingSector);
-    const SequenceResult r = d.Run(c.full, oldMdb);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, c.message);
-    const uint8_t* mdb = d.device.SectorData(2);
-    if (c.invalidated) {
-      EXPECT_EQ(mdb[0] | mdb[1] | mdb[510] | mdb[511], 0) << c.message;
-      EXPECT_EQ(std::vector<uint8_t>(mdb + 2, mdb + 510),
-                std::vector<uint8_t>(oldMdb + 2, oldMdb + 510))
-          << c.message;
+    const RunResult result = r.Go();
+    if (terminal) {
+      EXPECT_EQ(result.outcome, Outcome::kFormatted);
+      EXPECT_NE(r.console.out.find(std::string(kNoDisk) + " [r/C] "), std::string::npos);
+      EXPECT_TRUE(r.console.err.empty());
     } else {
-      EXPECT_NE(std::vector<uint8_t>(mdb + 2, mdb + 510),
-                std::vector<uint8_t>(oldMdb + 2, oldMdb + 510))
-          << c.message;
+      EXPECT_EQ(result.outcome, Outcome::kRefused);
+      EXPECT_EQ(r.console.err, std::vector<std::string>{kNoDisk});
+      EXPECT_EQ(r.Tracks(), 0u);
     }
   }
 }
 
-TEST(FormatSequence, CancelBetweenStepsWritesNothingMore) {
-  Drive d;
-  volatile std::sig_atomic_t cancel = 1;
-  const SequenceResult r = d.Run(false, nullptr, &cancel);
-  EXPECT_TRUE(r.cancelled);
-  EXPECT_EQ(d.device.Count(Op::kWrite), 0u);
+TEST(FormatRun, FailuresAndInterruptions) {
+  // A track that cannot be formatted stops with the dialog's words.
+  ToolRun track;
+  track.options.quick = false;
+  track.device.fault = [](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
+    if (c.op == Op::kFormatTrack && c.cylinder == 40) return DeviceResult::Failure(31);
+    return std::nullopt;
+  };
+  EXPECT_EQ(track.Go().outcome, Outcome::kFailed);
+  EXPECT_EQ(track.console.err,
+            std::vector<std::string>{"General failure on disk. The disk cannot be formatted."});
+  EXPECT_EQ(track.Tracks(), 81u);
 
-  Drive full;
-  const SequenceResult f = full.Run(true, nullptr, &cancel);
-  EXPECT_TRUE(f.cancelled);
-  EXPECT_EQ(full.device.Count(Op::kFormatTrack), 0u);
+  // Ctrl-C between two tracks: nothing more is formatted.
+  ToolRun full;
+  full.options.quick = false;
+  full.device.fault = [&](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
+    if (c.op == Op::kFormatTrack && c.cylinder == 10) full.cancel = 1;
+    return std::nullopt;
+  };
+  EXPECT_EQ(full.Go().outcome, Outcome::kCancelled);
+  EXPECT_EQ(full.Tracks(), 21u);
+  EXPECT_EQ(full.device.lockDepth, 0);
+
+  // Ctrl-C in a quick format's file system: the disk is no longer a Macintosh disk.
+  ToolRun quick;
+  quick.MacDisk();
+  quick.options.yes = true;
+  int writes = 0;
+  quick.device.fault = [&](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
+    if (c.op == Op::kWrite && ++writes == 6) quick.cancel = 1;
+    return std::nullopt;
+  };
+  EXPECT_EQ(quick.Go().outcome, Outcome::kCancelled);
+  EXPECT_NE(quick.device.SectorData(2)[0], 0x42);
+
+  // A device that will not open is explained once, in the device's words.
+  ToolRun closed;
+  closed.device.openError = 13;
+  closed.hooks.openError = [] { return std::string("disk.img: Permission denied"); };
+  EXPECT_EQ(closed.Go().outcome, Outcome::kRefused);
+  EXPECT_EQ(closed.console.err, std::vector<std::string>{"disk.img: Permission denied"});
+}
+
+// On a terminal the progress is one line, redrawn: the bar only grows, and every track counts.
+TEST(FormatRun, ProgressLineOnATerminal) {
+  ToolRun r;
+  r.options.quick = false;
+  r.options.drawOnTerminal = true;
+  EXPECT_EQ(r.Go().outcome, Outcome::kFormatted);
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while ((at = r.console.out.find('\r', at)) != std::string::npos) {
+    const size_t end = r.console.out.find_first_of("\r\n", at + 1);
+    lines.push_back(r.console.out.substr(at + 1, end - at - 1));
+    ++at;
+  }
+  ASSERT_EQ(lines.size(), 167u) << "one redraw per step";
+  size_t lastBar = 0;
+  for (const std::string& line : lines) {
+    const size_t bar = std::count(line.begin(), line.end(), '#');
+    EXPECT_GE(bar, lastBar) << line;
+    lastBar = bar;
+  }
+  EXPECT_NE(lines[159].find("Formatting..."), std::string::npos);
+  EXPECT_NE(lines[159].find("track 160 of 160"), std::string::npos);
+  EXPECT_NE(lines[162].find("Creating File System..."), std::string::npos);
+  EXPECT_NE(lines[162].find("3 of 7: WriteExtentRecord"), std::string::npos);
+  EXPECT_GE(lastBar, 38u);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # Images written by brindlewood-format, read and written by hfsutils as an independent reader,
 # and the tool's refusals. usage: hfs-reader.sh TOOL WORKDIR
 set -uo pipefail
-tool=$1 work=$2
+tool=$(realpath "$1") work=$2
 rm -rf "$work"; mkdir -p "$work/home"
 export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
 cd "$work"
@@ -100,6 +100,23 @@ unchanged "read-only image" ro.img "$sum"
 "$tool" --help >out.txt 2>&1 && grep -q -- '--quick' out.txt && grep -q 1,474,560 out.txt \
   && ok "--help" || fail "--help: $(cat out.txt)"
 refused "--quick with --full" "excludes" "$tool" --quick --full x.img
+
+refused "a device path that names nothing" "no such device" "$tool" -y /dev/brind-no-such-drive
+[ ! -e /dev/brind-no-such-drive ] && ok "no image is made under /dev" || { rm -f /dev/brind-no-such-drive; fail "an image was made under /dev"; }
+
+# --- on a terminal: the question, and progress
+if command -v script >/dev/null; then
+  cp twin.img term.img; sum=$(sha1sum <term.img)
+  (sleep 0.3; echo n) | script -qec "'$tool' -L Term term.img" /dev/null >out.txt 2>&1
+  grep -q 'Disk is already in Macintosh format. Do you wish to continue with the format?' out.txt \
+    && ok "the question is asked on a terminal" || fail "no question: $(cat out.txt)"
+  unchanged "answered no" term.img "$sum"
+  (sleep 0.3; echo y) | script -qec "'$tool' --full -L Term term.img" /dev/null >out.txt 2>&1
+  tr '\r' '\n' <out.txt >lines.txt
+  grep -q 'track 160 of 160' lines.txt && grep -q '7 of 7' lines.txt \
+    && grep -q 'formatted (full) as "Term"' lines.txt \
+    && ok "answered yes: progress by track and stage, then formatted" || fail "terminal run: $(cat lines.txt)"
+fi
 
 echo "$failures failure(s)"
 [ $failures -eq 0 ]

@@ -141,12 +141,35 @@ TEST(FormatDialog, LabelOfTheDiskInTheDrive) {
   }
 }
 
-// The name's length byte comes from the disk and may be anything up to 255.
-TEST(FormatDialog, LongestMacintoshNameFitsTheLabelBuffer) {
+// Names pass through the character map both ways: shown in Windows characters, written in
+// Macintosh ones. The length byte comes from the disk and may be anything up to 255, and every
+// character may double when it is escaped.
+TEST(FormatDialog, LabelsThroughTheCharacterMap) {
   FormatRig rig;
-  rig.PutMacDisk(std::vector<uint8_t>(255, 'x'));
+  rig.PutMacDisk(std::vector<uint8_t>{0x80, 0x41, 0xA5});
   rig.Open();
-  EXPECT_EQ(rig.view.label, std::string(255, 'x'));
+  EXPECT_EQ(rig.view.label, "\xC4\x41\x5F\xA5");
+
+  FormatRig longest;
+  longest.PutMacDisk(std::vector<uint8_t>(255, 0xA0));
+  longest.Open();
+  std::string doubled;
+  for (int i = 0; i < 255; ++i) doubled += "\x5F\xA0";
+  EXPECT_EQ(longest.view.label, doubled);
+
+  // Start keeps 27 characters of the field and turns escaped pairs back into one character.
+  longest.prompts.answers = {kIdYes};
+  longest.cancelBeforeTimer = [] { return true; };
+  longest.Start(true, doubled.c_str());
+  longest.Pump();
+  EXPECT_EQ(std::string(longest.state.volumeLabel), std::string(13, '\xA0') + "_");
+
+  FormatRig typed;
+  typed.Open();
+  typed.cancelBeforeTimer = [] { return true; };
+  typed.Start(false, "Caf\xE9 \xA0");  // e acute and a no-break space
+  typed.Pump();
+  EXPECT_EQ(std::string(typed.state.volumeLabel), "Caf\x8E \xCA");
 }
 
 TEST(FormatDialog, SelectionChangeReadsTheOtherDrive) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "tests/formatter/FormatRig.h"
 
@@ -46,6 +47,13 @@ TEST(FormatSequence, FullFormatOfABlankDisk) {
   EXPECT_TRUE(rig.Unlocked());
   EXPECT_TRUE(rig.device.paramsSet) << "step 0 sets the medium's parameters";
   EXPECT_TRUE(rig.prompts.shown.empty());
+
+  // The disk now holds an HFS volume with the label, and its copy of the master directory block.
+  const uint8_t* mdb = rig.device.SectorData(2);
+  EXPECT_EQ(mdb[0], 0x42);
+  EXPECT_EQ(mdb[1], 0x44);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mdb) + 37, mdb[36]), "Untitled");
+  EXPECT_EQ(std::memcmp(mdb, rig.device.SectorData(2878), 512), 0);
 }
 
 TEST(FormatSequence, QuickFormatOfAMacintoshDisk) {
