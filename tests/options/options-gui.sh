@@ -276,9 +276,12 @@ case $scenario in
     # A mapping of the user's own: Macintosh 0x80 stands for Windows 0xB2.
     printf 'The Mac 128 is mapped To 178\r\n' >"$mapfile"
     cp "$mapfile" "$work/before"
-    start argument 'c:\brindlewood\CHARMAP.MAC'
+    # In a virtual desktop, which draws the windows' captions into the screenshots.
+    ( set +e; WINEDEBUG=+msgbox wine explorer /desktop=shot,800x600 "$exe" 'c:\brindlewood\CHARMAP.MAC' \
+        >"$work/argument.out" 2>"$work/argument.trace"; echo $? >"$work/argument.rc" ) &
     if sheet=$(wait_window "Options"); then
       no_box argument
+      shot options-sheet-caption.png
       keys "$sheet" alt+d
       shot options-all-default.png
       keys "$sheet" Escape
