@@ -254,6 +254,33 @@ case "$scenario" in
     wait_for "box: This software works only under Windows 95" && keys Return
     expect_eq "$(finish_setup)" 0 "exit code"
     ;;
+  restart)
+    # "Restart" asks Windows to restart: under Wine that ends the prefix's session, never the host.
+    seen=0
+    start_setup "$floppy" 'A:\SETUP.EXE'
+    wait_for "dialog: Brindlewood Setup" && { typed "Ada"; keys Return; }
+    wait_for "dialog: Program Location" && keys Return
+    wait_for "dialog: Copying Files"
+    wait_for "dialog: Brindlewood Setup" && keys Return  # Restart
+    rc=$(finish_setup)
+    case "$rc" in none) fail "setup did not end after Restart";; *) ok "setup ended after Restart ($rc)";; esac
+    if shown | grep -q '^box:'; then fail "a message appeared: $(shown | grep '^box:')"; else ok "no token or restart error on Windows 95"; fi
+    expect_eq "$(reg_value "$product" InstallDir)" 'C:\Brindlewood' "installation kept"
+    ;;
+  cancel-copy)
+    # Cancel at a missing required file: the notice removes what was copied; exit code 0.
+    mv "$floppy/Charmap.ma_" "$work/held"
+    seen=0
+    start_setup "$floppy" 'A:\SETUP.EXE'
+    wait_for "dialog: Brindlewood Setup" && { typed "Ada"; keys Return; }
+    wait_for "dialog: Program Location" && keys Return
+    wait_for "dialog: Copying Files"
+    wait_for "box: Setup could not find file(s) required for successful installation of Brindlewood. Please make sure that correct disk is in drive, and then click retry." && keys Escape
+    wait_for "dialog: Brindlewood Setup" && { shot installfail; keys Return; }  # INSTALLFAIL notice
+    expect_eq "$(finish_setup)" 0 "exit code"
+    [ -d "$c/Brindlewood" ] && fail "directory left: $(ls "$c/Brindlewood")" || ok "copied files and directory removed"
+    expect_eq "$(reg_value "$product" InstallDir)" "" "nothing registered"
+    ;;
   help)
     install; finish_setup >/dev/null
     # The installed help file, expanded from the disk, opens in the help system at its contents.
