@@ -281,6 +281,60 @@ case "$scenario" in
     [ -d "$c/Brindlewood" ] && fail "directory left: $(ls "$c/Brindlewood")" || ok "copied files and directory removed"
     expect_eq "$(reg_value "$product" InstallDir)" "" "nothing registered"
     ;;
+  product)
+    # The installed programs work: startup, started as the Run value says, hands CHARMAP.MAC to
+    # the driver; Brindlewood Utility, started from the shortcut's target, formats A:.
+    install; finish_setup >/dev/null
+    s=$(reg_value "$product" InstallDirShort)
+    run=$(reg_value 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' 'Brindlewood Startup')
+    seen=0
+    BRINDFS_LOG=$work/driver.log start_setup "$c/windows" "$run"
+    expect_eq "$(finish_setup)" 0 "startup's exit code"
+    want=$(python3 - "$c/Brindlewood/Charmap.mac" <<'PY'
+import re, sys
+print("SetCharMap " + "".join("%02X" % (int(re.findall(rb"\d+", l)[-1]) & 0xFF)
+                              for l in open(sys.argv[1], "rb").read().splitlines()[:128]))
+PY
+)
+    grep -qx "$want" "$work/driver.log" 2>/dev/null && ok "startup sent CHARMAP.MAC to the driver" ||
+      fail "the driver did not get CHARMAP.MAC: $(head -c 300 "$work/driver.log" 2>/dev/null)"
+    # A blank floppy in A: for the formatter.
+    truncate -s 0 "$work/blank.img"; truncate -s 1474560 "$work/blank.img"
+    bash "$wine_tools/map-floppy.sh" "$WINEPREFIX" "$work/blank.img"
+    target=$(strings -n 8 "$c/windows/Start Menu/Programs/Brindlewood Utility.lnk" |
+             grep -m1 -E '^[A-Za-z]:.*Brindlewood Utility.exe$' || true)
+    expect_eq "$target" 'C:\Brindlewood\Brindlewood Utility.exe' "shortcut target"
+    seen=0
+    start_setup "$c/Brindlewood" "$target" 'A:'
+    if wait_for "dialog: Brindlewood Format"; then
+      dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1)
+      xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+      keys alt+v Down; sleep 0.5
+      keys alt+l ctrl+a BackSpace; typed "Installed"; keys alt+q alt+s
+      sleep 1; shot utility-format
+      # Whatever the program asks before and after the format is answered with its default.
+      for _ in $(seq 1 120); do
+        line=$(shown | sed -n "$((seen + 1))p")
+        if [ -n "$line" ]; then
+          seen=$((seen + 1))
+          echo "utility: $line"
+          sleep 0.5
+          keys Return
+          case "$line" in "dialog: Format Results") break;; esac
+        fi
+        sleep 0.25
+      done
+      sleep 0.5
+      xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+      keys Escape
+    fi
+    rc=$(finish_setup)
+    expect_eq "$rc" 0 "Brindlewood Utility's exit code"
+    mkdir -p "$work/home"
+    name=$(HOME=$work/home hmount "$work/blank.img" >/dev/null 2>&1 && HOME=$work/home hvol 2>/dev/null |
+           sed -n 's/^Volume name is "\(.*\)"$/\1/p'; HOME=$work/home humount >/dev/null 2>&1 || true)
+    expect_eq "$name" "Installed" "the formatted floppy's volume name"
+    ;;
   help)
     install; finish_setup >/dev/null
     # The installed help file, expanded from the disk, opens in the help system at its contents.
