@@ -3,19 +3,26 @@
 // deleted and the directory is removed (it stays when the user keeps other files in it).
 #include <windows.h>
 
-#include "setup/Removal.h"
+#include <cstdio>
+#include <cstring>
+
 #include "setup/SetupFileTable.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-  std::string dir = commandLine ? commandLine : "";
-  while (!dir.empty() && (dir.back() == ' ' || dir.back() == '"')) dir.pop_back();
-  while (!dir.empty() && (dir.front() == ' ' || dir.front() == '"')) dir.erase(0, 1);
-  if (dir.empty()) return 1;
+  char dir[MAX_PATH] = {};
+  const char* start = commandLine ? commandLine : "";
+  while (*start == ' ' || *start == '"') ++start;
+  std::snprintf(dir, sizeof dir, "%s", start);
+  std::size_t len = std::strlen(dir);
+  while (len > 0 && (dir[len - 1] == ' ' || dir[len - 1] == '"')) dir[--len] = '\0';
+  if (len == 0) return 1;
   for (const brind::setup::SetupFile& file : brind::setup::SetupFileTable) {
-    DeleteFileA((dir + "\\" + file.installedName).c_str());
+    char path[2 * MAX_PATH];
+    std::snprintf(path, sizeof path, "%s\\%s", dir, file.installedName);
+    DeleteFileA(path);
   }
   char windows[MAX_PATH] = {};
   GetWindowsDirectoryA(windows, sizeof windows);
   SetCurrentDirectoryA(windows);
-  return RemoveDirectoryA(dir.c_str()) ? 0 : 2;
+  return RemoveDirectoryA(dir) ? 0 : 2;
 }
