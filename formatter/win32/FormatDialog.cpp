@@ -1,27 +1,66 @@
-// ENTERNEWBOX: the format dialog.
+// ENTERNEWBOX: the format dialog. Every rule lives in the format controller; this procedure
+// forwards the dialog's messages to it and lends it the dialog's controls through the view.
 #include <windows.h>
 
+#include "formatter/FormatController.h"
+#include "formatter/FormatParts.h"
 #include "formatter/ResourceIds.h"
 #include "formatter/win32/UtilityApp.h"
+#include "formatter/win32/Win32FormatView.h"
 
 namespace brind {
 
 namespace {
 
+// The resource script and the controller name the same controls.
+static_assert(IDC_DRIVE_BOX == kIdDriveBox && IDC_QUICK == kIdQuick && IDC_FULL == kIdFull &&
+              IDC_LABEL == kIdLabel && IDC_SUMMARY == kIdSummary && IDC_STATUS == kIdStatus &&
+              IDC_PROGRESS == kIdProgress);
+
+Win32FormatView theView;
+HfsStageRunner theStages;
+ProgramNameConverter theNames{App().charMapStore};
+FormatController theController{App().format, theView,  App().disk,   App().prompts,
+                               theStages,    theNames, &App().driver};
+
 INT_PTR CALLBACK FormatDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      theView.Attach(dialog);
       App().prompts.activeDialog = dialog;
-      // The dialog's own handle of the driver serves the drive checks while it is open.
-      App().driver.Open();
-      return TRUE;
+      return theController.OnInitDialog(App().commandLineMode) ? TRUE : FALSE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, 0);
-        return TRUE;
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          theController.OnStart();
+          return TRUE;
+        case IDCANCEL:
+          theController.OnCancel();
+          return TRUE;
+        case kIdDriveBox:
+          if (HIWORD(wParam) == CBN_SELCHANGE) {
+            theController.OnDriveSelectionChange();
+            return TRUE;
+          }
+          break;
       }
       break;
+    case kWmStartFormat:
+      theController.OnStartFormat();
+      return TRUE;
+    case WM_TIMER:
+      theController.OnTimer();
+      return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(dialog, &ps);
+      EndPaint(dialog, &ps);
+      theController.OnPaint();
+      return TRUE;
+    }
     case WM_DESTROY:
+      // A timer left set would outlive the dialog.
+      KillTimer(dialog, kStepTimerId);
       App().prompts.activeDialog = nullptr;
       break;
   }

@@ -3,10 +3,15 @@
 
 #include <windows.h>
 
+#include "charmap/CharMap.h"
+#include "charmap/CharMapStore.h"
+#include "charmap/win32/Win32CharMapFiles.h"
+#include "charmap/win32/Win32ProductRegistry.h"
 #include "common/win32/Win32Prompts.h"
 #include "disk/DiskServices.h"
 #include "disk/win32/Vwin32Device.h"
 #include "disk/win32/Win32DriverPort.h"
+#include "formatter/FormatState.h"
 #include "formatter/win32/Win32Registry.h"
 
 namespace brind {
@@ -19,8 +24,13 @@ struct UtilityApp {
   Vwin32Device device;
   DiskServices disk{device, driver, prompts};
   Win32Registry registry;
-  char drivePath[5] = {};  // a drive given on the command line
+  FormatState format;  // the format dialog's record; a drive given on the command line lands in it
   bool commandLineMode = false;
+  // The character map the program converts volume names with (and the Options sheet edits).
+  CharMap charMap = DefaultCharMap;
+  Win32ProductRegistry charMapRegistry;
+  Win32CharMapFiles charMapFiles;
+  CharMapStore charMapStore{charMap, charMapRegistry, charMapFiles, prompts};
 };
 
 UtilityApp& App();

@@ -45,7 +45,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       App().mainWindow = hwnd;
       App().prompts.mainWindow = hwnd;
       const unsigned command =
-          Commands().Start(ParseStartRequest(GetCommandLineA()), App().drivePath);
+          Commands().Start(ParseStartRequest(GetCommandLineA()), App().format.drivePath);
       App().commandLineMode = Commands().commandLineMode();
       if (command != 0) PostMessageA(hwnd, WM_COMMAND, command, 0);
       return 0;

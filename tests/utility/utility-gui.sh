@@ -6,7 +6,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != "--on-display" ]; then
-  scenario=$1 program=$2 standin=$3 template=$4 work=$5 artifacts=$6
+  scenario=$1 program=$(realpath "$2") standin=$(realpath "$3") template=$4 work=$5
+  artifacts=$(realpath -m "$6")
   rm -rf "$work"; mkdir -p "$work" "$artifacts"
   bash "$here/../wine/clone-prefix.sh" "$template" "$work/prefix"
   export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
@@ -55,7 +56,7 @@ wait_exit() {
 start() {
   local name=$1; shift
   ( set +e; WINEDEBUG=+msgbox wine "$exe" "$@" >"$work/$name.out" 2>"$work/$name.trace"
-    echo $? >"$work/$name.rc" ) &
+    echo $? >"$work/$name.rc" ) </dev/null >/dev/null 2>&1 &
 }
 
 keys() {
@@ -106,6 +107,65 @@ expect_exit() {  # NAME CODE
 exit_program() {  # NAME WINDOW: File > Exit
   keys "$2" alt+f x
   expect_exit "$1" 0
+}
+
+
+# The floppy image mapped as A: (stand-in driver beside the program), made by a helper of hfsutils
+# or mtools so that the dialog meets a Macintosh, a DOS or a blank disk.
+make_floppy() {  # KIND: blank | mac | dos
+  local img=$work/floppy.img
+  rm -f "$img"; truncate -s 1474560 "$img"; mkdir -p "$work/home"
+  case $1 in
+    mac) HOME=$work/home hformat -l "Old Volume" "$img" >/dev/null ;;
+    dos) mformat -i "$img" -f 1440 -v OLDDOS :: ;;
+  esac
+  bash "$here/../wine/map-floppy.sh" "$WINEPREFIX" "$img"
+  cp "$(cat "$work/standin-path")" "$work/bin/brindfs.vxd"
+}
+
+# The volume name hfsutils reads from the image, or nothing when it does not mount.
+hfs_volume_name() {
+  mkdir -p "$work/home"
+  HOME=$work/home hmount "$work/floppy.img" >/dev/null 2>&1 || return 0
+  HOME=$work/home hvol 2>/dev/null | sed -n 's/^Volume name is "\(.*\)"$/\1/p'
+  HOME=$work/home humount >/dev/null 2>&1 || true
+}
+
+# Starts the program on a virtual desktop (captions in screenshots), opens File > Format... and
+# picks A: in the drive list. Prints the dialog's window id.
+open_format_dialog() {
+  ( set +e; WINEDEBUG=+msgbox,+win wine explorer /desktop=shot,800x600 "$exe" \
+      >"$work/format.out" 2>"$work/format.trace"; echo $? >"$work/format.rc" ) </dev/null >/dev/null 2>&1 &
+  local main dialog
+  main=$(wait_window "Brindlewood Utility") || { fail "the main window did not appear"; return 1; }
+  keys "$main" alt+f m
+  dialog=$(wait_window "Brindlewood Format") || { fail "File > Format... opened no dialog"; return 1; }
+  sleep 0.5
+  # The drive box: Down selects its first entry, A:.
+  keys "$dialog" alt+v Down
+  echo "$main $dialog"
+}
+
+# Types the label, picks the kind of format and presses Start.
+start_format() {  # DIALOG LABEL quick|full
+  keys "$1" alt+l ctrl+a BackSpace
+  xdotool type --delay 80 "$2"
+  if [ "$3" = quick ]; then keys "$1" alt+q; else keys "$1" alt+f; fi
+  keys "$1" alt+s
+}
+
+# The format dialog is idle again: one Escape (button 2) ends it. While a format runs the same
+# key would only stop the format and leave the dialog open.
+expect_idle_and_close() {  # DIALOG
+  sleep 0.5
+  keys "$1" Escape
+  for _ in $(seq 1 30); do
+    if ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; then
+      ok "the dialog was idle: Close ended it"; return 0
+    fi
+    sleep 0.1
+  done
+  fail "the dialog did not close: still formatting?"
 }
 
 case $scenario in
@@ -187,6 +247,103 @@ case $scenario in
       expect_exit argument 0
     else
       fail "a: did not open the format dialog"
+    fi
+    ;;
+
+  not-installed)
+    # No product key: Options and Help have no installation to work with.
+    start menu
+    if main=$(wait_window "Brindlewood Utility"); then
+      keys "$main" alt+v o
+      expect_box menu "Error" \
+        "Brindlewood for Windows 95 is not installed. Please install from setup disk"
+      keys "$main" alt+h h
+      expect_box menu "Brindlewood Format" "Brindlewood Driver for Windows 95 is not installed"
+      sleep 0.5
+      [ -s "$work/menu.rc" ] && fail "the program ended" || ok "a normal start keeps running"
+      exit_program menu "$main"
+    else
+      fail "the main window did not appear"
+    fi
+    # A .mac file opened from the shell: the Options message, then the program ends.
+    start argument 'C:\Program Files\Brindlewood\Charmap.Mac'
+    expect_box argument "Error" \
+      "Brindlewood for Windows 95 is not installed. Please install from setup disk"
+    expect_exit argument 0
+    ;;
+
+  quick-format)
+    make_floppy mac
+    if ids=$(open_format_dialog); then
+      set -- $ids; main=$1 dialog=$2
+      start_format "$dialog" "Quick Test" quick
+      expect_box format "Brindlewood Format" \
+        "Disk is already in Macintosh format. Do you wish to continue with the format?" "$dialog"
+      if results=$(wait_window "Format Results"); then
+        sleep 0.5
+        import -window root "$artifacts/results.png"
+        ok "the summary is shown"
+        answer "$results" Return
+      else
+        fail "no summary at the end"
+      fi
+      expect_idle_and_close "$dialog"
+      keys "$main" alt+f x
+      wait_exit "$work/format.rc" || fail "the program did not end"
+      name=$(hfs_volume_name)
+      [ "$name" = "Quick Test" ] && ok "hfsutils mounts the volume \"$name\"" ||
+        fail "hfsutils reads the volume name \"$name\", not \"Quick Test\""
+    fi
+    ;;
+
+  full-format)
+    make_floppy dos
+    if ids=$(open_format_dialog); then
+      set -- $ids; main=$1 dialog=$2
+      start_format "$dialog" "Full Test" full
+      expect_box format "Brindlewood Format" \
+        "Disk is already in DOS format. Do you wish to continue with the format?" "$dialog"
+      # Part way through the tracks: the bar is visible.
+      sleep 0.6
+      import -window root "$artifacts/format-running.png"
+      if results=$(wait_window "Format Results"); then
+        ok "the full format ran to its summary"
+        answer "$results" Return
+      else
+        fail "no summary at the end"
+      fi
+      expect_idle_and_close "$dialog"
+      keys "$main" alt+f x
+      wait_exit "$work/format.rc" || fail "the program did not end"
+      name=$(hfs_volume_name)
+      [ "$name" = "Full Test" ] && ok "hfsutils mounts the volume \"$name\"" ||
+        fail "hfsutils reads the volume name \"$name\", not \"Full Test\""
+    fi
+    ;;
+
+  cancel-full)
+    make_floppy blank
+    if ids=$(open_format_dialog); then
+      set -- $ids; main=$1 dialog=$2
+      start_format "$dialog" "Never" full
+      # A blank disk asks nothing before a full format; Cancel in the middle of the tracks.
+      sleep 0.4
+      keys "$dialog" Escape
+      sleep 1
+      [ "$(count_windows "Format Results")" = 0 ] && ok "no summary after Cancel" ||
+        fail "a summary was shown after Cancel"
+      [ "$(count_windows "Brindlewood Format")" = 1 ] && ok "the dialog stays open" ||
+        fail "the dialog closed on Cancel"
+      grep -q 'set_window_text L"Creating File System..."' "$work/format.trace" &&
+        fail "the file system was started" || ok "Cancel came before the file system"
+      import -window root "$artifacts/after-cancel.png"
+      expect_idle_and_close "$dialog"
+      keys "$main" alt+f x
+      wait_exit "$work/format.rc" || fail "the program did not end"
+      name=$(hfs_volume_name)
+      [ -z "$name" ] && ok "no volume on the disk" || fail "a volume \"$name\" was written"
+      cmp -s "$work/floppy.img" <(head -c 1474560 /dev/zero) && ok "nothing was written" ||
+        fail "the blank disk was written to"
     fi
     ;;
 
