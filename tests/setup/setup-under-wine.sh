@@ -64,7 +64,7 @@ wait_for() {
     if [ -n "$line" ]; then
       seen=$((seen + 1))
       if [ "$line" == "$want" ]; then
-        sleep 0.6
+        sleep 0.8  # the dialog takes its focus
         return 0
       fi
       fail "expected [$want], shown [$line]"
