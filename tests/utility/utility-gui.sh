@@ -313,6 +313,10 @@ case $scenario in
       import -window root "$artifacts/format-running.png"
       if results=$(wait_window "Format Results"); then
         ok "the full format ran to its summary"
+        statuses=$(grep -o -E 'set_window_text L"(Initializing|Formatting|Creating File System)\.\.\."' \
+          "$work/format.trace" | sed 's/.*L"//; s/"$//' | tr '\n' '|')
+        [ "$statuses" = "Initializing...|Formatting...|Creating File System...|" ] &&
+          ok "the status line went through $statuses" || fail "status line: $statuses"
         answer "$results" Return
       else
         fail "no summary at the end"
