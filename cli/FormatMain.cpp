@@ -5,9 +5,11 @@
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "charmap/CharMapFile.h"
 #include "cli/Cp1252.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
@@ -43,7 +45,9 @@ offers to retry.
 
 The label has at most 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
-default character map. Control characters and ':' are refused.
+default character map, or through the map file given with --charmap (a
+CHARMAP.MAC, read as the Windows programs read it). Control characters and ':'
+are refused.
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
 Exit status: 0 when the disk was formatted; 1 otherwise, with the reason. A
@@ -68,13 +72,29 @@ class NoDriver : public DriverPort {
 struct Options {
   bool quick = false, full = false, yes = false, quiet = false, stats = false;
   std::string label = "Untitled";
+  std::string charMapFile;
   std::string target;
 };
 
 int Run(const Options& opt) {
+  // As Brindlewood Utility holds it: an empty table, then the file.
+  CharMap charMap{};
+  const uint8_t* names = nullptr;
+  if (!opt.charMapFile.empty()) {
+    std::FILE* f = std::fopen(opt.charMapFile.c_str(), "rb");
+    if (!f) {
+      Error("cannot open the character map " + opt.charMapFile + ": " + std::strerror(errno) +
+            ". Nothing was written.");
+      return 1;
+    }
+    ReadCharMapFile(charMap, f);
+    std::fclose(f);
+    names = charMap.data();
+  }
+
   char volumeLabel[kLabelBufferSize];
   std::string why;
-  if (!MakeVolumeLabel(opt.label, volumeLabel, why)) {
+  if (!MakeVolumeLabel(opt.label, volumeLabel, why, names)) {
     Error("the label \"" + opt.label + "\" " + why + ". Nothing was written.");
     return 1;
   }
@@ -147,6 +167,7 @@ int Run(const Options& opt) {
   run.askOnTerminal = isatty(STDIN_FILENO);
   run.drawOnTerminal = isatty(STDOUT_FILENO);
   run.created = created;
+  run.charMap = names;
   DeviceHooks hooks;
   hooks.openError = [&device] { return device.openError(); };
   hooks.flush = [&device] { return device.Flush(); };
@@ -180,7 +201,7 @@ int Run(const Options& opt) {
     std::printf("%s: formatted (%s) as \"%s\", 1,448,960 bytes free\n", t.c_str(),
                 result.full ? "full" : "quick",
                 DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
-                               VolumeNameLength(result.volumeLabel))
+                               VolumeNameLength(result.volumeLabel), names)
                     .c_str());
   return 0;
 }
@@ -197,6 +218,9 @@ int main(int argc, char** argv) {
   quick->excludes(full);
   app.add_option("-L,--label", opt.label,
                  "Volume label, at most 27 characters (default \"Untitled\")");
+  app.add_option("--charmap", opt.charMapFile,
+                 "Character map file (CHARMAP.MAC) to convert the label with, instead of the "
+                 "default map");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a DOS or Macintosh disk without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats, "Print the number of sector reads and writes at the end");

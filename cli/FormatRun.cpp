@@ -194,7 +194,8 @@ class TerminalPrompts : public UserPrompts {
     } else if (sector[0] == 0x42 && sector[1] == 0x44) {
       size_t length = sector[mdb::drVN];
       if (length > kMaxVolumeName) length = kMaxVolumeName;
-      found_ = "a Macintosh disk named \"" + DisplayMacName(sector + mdb::drVN + 1, length) + "\"";
+      found_ = "a Macintosh disk named \"" +
+               DisplayMacName(sector + mdb::drVN + 1, length, options_.charMap) + "\"";
       hasData_ = true;
     } else {
       found_ = options_.created ? "a new image" : "a blank disk";
@@ -275,7 +276,7 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
   prompts.Attach(&view);
   DiskServices disk(device, driver, prompts);
   HfsStageRunner stages;
-  MapNameConverter names(DefaultCharMap.data());
+  MapNameConverter names(options.charMap ? options.charMap : DefaultCharMap.data());
   FormatController dialog(state, view, disk, prompts, stages, names);
 
   dialog.OnStart();

@@ -11,7 +11,19 @@
 
 namespace brind::cli {
 
-bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error) {
+#if BRIND_HAVE_CHARMAP
+namespace {
+CharMap MapOrDefault(const uint8_t* map128) {
+  if (!map128) return DefaultCharMap;
+  CharMap map;
+  std::memcpy(map.data(), map128, map.size());
+  return map;
+}
+}  // namespace
+#endif
+
+bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error,
+                     const uint8_t* map128) {
   std::memset(label, 0, sizeof label);
   std::string ansi;
   if (!Utf8ToCp1252(utf8, ansi, error)) return false;
@@ -38,21 +50,22 @@ bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std
   }
   std::memcpy(label, ansi.data(), ansi.size());
 #if BRIND_HAVE_CHARMAP
-  const size_t length = WindowsToMacNameWith(DefaultCharMap, label, ansi.size());
+  const size_t length = WindowsToMacNameWith(MapOrDefault(map128), label, ansi.size());
   label[length < kLabelBufferSize ? length : kLabelBufferSize - 1] = '\0';
 #endif
   return true;
 }
 
-std::string DisplayMacName(const uint8_t* name, size_t length) {
+std::string DisplayMacName(const uint8_t* name, size_t length, const uint8_t* map128) {
   std::string windows(reinterpret_cast<const char*>(name), length);
 #if BRIND_HAVE_CHARMAP
   // Escaped characters can double the length.
   std::string buffer(2 * length + 1, '\0');
   std::memcpy(buffer.data(), name, length);
-  const size_t n = MacToWindowsNameWith(DefaultCharMap, buffer.data(), length, buffer.size());
+  const size_t n = MacToWindowsNameWith(MapOrDefault(map128), buffer.data(), length, buffer.size());
   windows.assign(buffer.data(), n);
 #else
+  (void)map128;
   for (char& c : windows)
     if (static_cast<uint8_t>(c) >= 0x80) c = '?';
 #endif

@@ -15,9 +15,11 @@ inline constexpr size_t kLabelBufferSize = 28;  // 27 characters and a terminato
 // Fills label with the terminated Macintosh form of utf8. False, with the reason, for text that
 // is not valid UTF-8, has a character without a code-page-1252 form, a control character or a
 // colon (the separator of HFS paths), or more than 27 characters.
-bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error);
+// map128 is the character map to convert with (128 entries); nullptr means the default map.
+bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error,
+                     const uint8_t* map128 = nullptr);
 
 // A Macintosh volume name of length bytes as the user reads it (UTF-8).
-std::string DisplayMacName(const uint8_t* name, size_t length);
+std::string DisplayMacName(const uint8_t* name, size_t length, const uint8_t* map128 = nullptr);
 
 }  // namespace brind::cli

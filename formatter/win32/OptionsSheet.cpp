@@ -1,9 +1,11 @@
 #include "formatter/win32/OptionsSheet.h"
 
+#include "charmap/win32/CharMapOptions.h"
+#include "formatter/win32/UtilityApp.h"
+
 namespace brind {
 
-// The character-mapping sheet is not part of this program yet: the command does nothing more
-// than find the installation. Replace this body with the sheet's entry point when it lands.
-void OpenOptionsSheet(HWND, const char*) {}
+// The sheet finds CHARMAP.MAC through the registry itself, as each of its pages opens.
+void OpenOptionsSheet(HWND owner, const char*) { RunCharMapOptions(App().hInstance, owner); }
 
 }  // namespace brind

@@ -1,0 +1,41 @@
+#include "setup/SetupRules.h"
+
+namespace brind::setup {
+
+std::string SourceDirFromCommandLine(const std::string& line) {
+  auto cut = [](const std::string& s, std::size_t n) {
+    return s.size() > n ? s.substr(0, s.size() - n) : std::string();
+  };
+  if (line.size() >= 2 && line[1] == ':') return cut(line, 9);  // less "SETUP.EXE"
+  if (line.empty()) return {};
+  return cut(line.substr(1), 11);  // less "SETUP.EXE\" "
+}
+
+bool IsUninstallCommand(const std::string& line) {
+  const std::size_t slash = line.find('/');
+  if (slash == std::string::npos || slash + 1 >= line.size()) return false;
+  return line[slash + 1] == 'u' || line[slash + 1] == 'U';
+}
+
+char DriveOf(const std::string& path, const std::string& currentDirectory) {
+  if (path.size() >= 2 && path[1] == ':') return path[0];
+  if (currentDirectory.size() >= 2 && currentDirectory[1] == ':') return currentDirectory[0];
+  return 0;
+}
+
+bool RunsFromFloppy(const std::string& line, const std::string& currentDirectory) {
+  char drive = 0;
+  if (line.size() >= 3 && line[2] == ':') {
+    drive = line[1];
+  } else if (!currentDirectory.empty()) {
+    drive = currentDirectory[0];
+  }
+  return IsFloppyDrive(drive);
+}
+
+std::string CleanupArgument(const std::string& entry) {
+  const std::size_t blank = entry.rfind(' ');
+  return blank == std::string::npos ? std::string() : entry.substr(blank + 1);
+}
+
+}  // namespace brind::setup

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Runs Startup.exe under Wine (Windows 95 mode, the driver stand-in beside it) through the
+# scenarios of its life, on the X display given by with-xvfb.sh.
+# usage: startup-under-wine.sh STARTUP_EXE STANDIN TEMPLATE_PREFIX WORKDIR ARTIFACTS [SCENARIO...]
+set -uo pipefail
+exe=$1 standin=$2 template=$3 work=$4 artifacts=$5
+shift 5
+scenarios=${*:-sends-table no-charmap refused no-company no-driver long-owner}
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work"; mkdir -p "$work" "$artifacts"
+bash "$here/../wine/clone-prefix.sh" "$template" "$work/prefix"
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Unmanaged windows: without a window manager Wine would otherwise wait 2 s for each hidden
+# window to be withdrawn, which hides when the splash really ends.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+key='HKLM\SOFTWARE\Oakhurst\Brindlewood\CurrentVersion'
+install=$WINEPREFIX/drive_c/BRIND
+owner40="Ada Lovelace-Byron of the Engine Society"  # 40 characters; 30 are drawn
+company="Brindlewood Test Laboratory"
+export BRINDFS_LOG=$work/driver.log
+
+failures=0
+fail() { echo "FAILED [$scenario]: $*"; failures=$((failures + 1)); }
+ok() { echo "ok [$scenario]: $*"; }
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc; }
+
+# A table unlike the default, so the driver's copy can only have come from the file.
+write_charmap() {
+  python3 - "$install/CHARMAP.MAC" "$work/table.hex" <<'PY'
+import sys
+values = [(k * 29 + 11) % 254 + 2 for k in range(128)]
+with open(sys.argv[1], "wb") as f:
+    for k, v in enumerate(values):
+        f.write(b"The Mac %d is mapped To %d\r\n" % (128 + k, v))
+open(sys.argv[2], "w").write("".join("%02X" % v for v in values))
+PY
+}
+
+prepare() {  # owner company(or -) charmap(yes/no) driver(yes/no)
+  rm -rf "$install" "$BRINDFS_LOG"; mkdir -p "$install"
+  cp "$exe" "$install/Startup.exe"
+  [ "$4" = yes ] && cp "$standin" "$install/brindfs.vxd"
+  [ "$3" = yes ] && write_charmap
+  wine reg delete "$key" /f >/dev/null 2>&1
+  wine reg add "$key" /v InstallDir /d 'C:\BRIND' /f >/dev/null 2>&1
+  wine reg add "$key" /v "Registered Owner" /d "$1" /f >/dev/null 2>&1
+  [ "$2" != - ] && wine reg add "$key" /v "Registered Company" /d "$2" /f >/dev/null 2>&1
+  wineserver -w
+}
+
+splash_window() {
+  xdotool search --onlyvisible --name '^$' 2>/dev/null | while read -r w; do
+    xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 552x292 && echo "$w"
+  done | head -n1
+}
+named_windows() { xdotool search --onlyvisible --name '.+' 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done; }
+
+start() {
+  (cd "$install" && exec wine Startup.exe) &
+  pid=$!
+  started=$(now)
+}
+# Waits up to $2 s for a visible window named $1; prints its id.
+wait_named() {
+  local end=$(($(date +%s) + $2)) w
+  while [ "$(date +%s)" -le $end ]; do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+# Watches the splash: sets shown_at and gone_at (seconds since start), and saw_named if any
+# titled window (a message box) showed up meanwhile.
+watch_splash() {
+  shown_at= gone_at= saw_named= last_seen=
+  local end=$(($(date +%s) + 20)) w
+  while [ "$(date +%s)" -le $end ]; do
+    w=$(splash_window)
+    [ -n "$(named_windows)" ] && saw_named=$(named_windows | head -n1)
+    if [ -n "$w" ] && [ -z "$shown_at" ]; then
+      shown_at=$(since "$started")
+      [ -n "${1:-}" ] && { sleep 1; import -window root "$1"; }
+    fi
+    if [ -z "$w" ] && [ -n "$shown_at" ]; then gone_at=$(since "$started"); return; fi
+    if ! kill -0 "$pid" 2>/dev/null; then
+      [ -n "$shown_at" ] && gone_at=$(since "$started")
+      [ -z "$shown_at" ] && echo "note: program ended after $(since "$started") s; windows seen last: $last_seen"
+      return
+    fi
+    last_seen=$(xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r v; do
+      echo -n "[$(xdotool getwindowname "$v" 2>/dev/null) $(xdotool getwindowgeometry "$v" 2>/dev/null | sed -n 's/.*Geometry: //p')] "; done)
+    sleep 0.05
+  done
+}
+finish() {  # waits for the program; checks its exit code
+  local rc
+  wait "$pid"; rc=$?
+  wineserver -w
+  [ "$rc" = 0 ] && ok "exit code 0" || fail "exit code $rc"
+}
+check_duration() {  # the splash lasts five seconds from its first paint
+  if [ -z "$shown_at" ] || [ -z "$gone_at" ]; then
+    fail "the splash did not show and end (shown at ${shown_at:-never}, gone at ${gone_at:-never})"
+    return
+  fi
+  local d; d=$(echo "$gone_at - $shown_at" | bc)
+  if [ "$(echo "$d >= 4.6 && $d <= 6.0" | bc)" = 1 ]; then ok "splash shown for ${d} s"
+  else fail "splash shown for ${d} s, not about 5"; fi
+}
+sent_tables() {
+  local n=0
+  [ -f "$BRINDFS_LOG" ] && n=$(grep -c '^SetCharMap ' "$BRINDFS_LOG")
+  echo "$n"
+}
+
+for scenario in $scenarios; do
+  case $scenario in
+    sends-table)
+      prepare "$owner40" "$company" yes yes
+      start
+      watch_splash "$artifacts/splash.png"
+      finish
+      check_duration
+      [ -z "$saw_named" ] && ok "no message box" || fail "a message box appeared: $saw_named"
+      if [ "$(sent_tables)" = 1 ] && grep -qx "SetCharMap $(cat "$work/table.hex")" "$BRINDFS_LOG"; then
+        ok "the driver received the file's table"
+      else fail "the driver did not receive the file's table: $(cut -c1-60 "$BRINDFS_LOG" 2>/dev/null)"; fi
+      ;;
+    no-charmap)
+      prepare "$owner40" "$company" no yes
+      start
+      watch_splash "$artifacts/splash-no-charmap.png"
+      finish
+      check_duration
+      [ -z "$saw_named" ] && ok "no message box" || fail "a message box appeared: $saw_named"
+      [ "$(sent_tables)" = 0 ] && ok "nothing sent" || fail "a table was sent without CHARMAP.MAC"
+      [ ! -e "$install/CHARMAP.MAC" ] && ok "no file created" || fail "CHARMAP.MAC was created"
+      ;;
+    refused)
+      # The driver refuses the table: the box comes up before the splash, and the splash's five
+      # seconds start only with its first paint after the box is answered.
+      export BRINDFS_SETCHARMAP_RESULT=1
+      prepare "$owner40" "$company" yes yes
+      start
+      if box=$(wait_named Error 15); then
+        ok "the refusal is reported"
+        sleep 2
+        [ -z "$(splash_window)" ] && ok "no splash while the box is up" || fail "splash painted under the box"
+        import -window root "$artifacts/refused.png"
+        xdotool windowfocus --sync "$box" key Return
+        watch_splash
+        check_duration
+        [ "$(echo "$gone_at >= 6.5" | bc)" = 1 ] && ok "five seconds counted from the first paint" \
+          || fail "splash ended ${gone_at} s after the start: counted from the start?"
+      else fail "no message box for a refused table"; fi
+      finish
+      unset BRINDFS_SETCHARMAP_RESULT
+      ;;
+    no-company|no-driver|long-owner)
+      case $scenario in
+        no-company) prepare "$owner40" - yes yes; caption="Brindlewood For Windows 95" ;;
+        no-driver) prepare "$owner40" "$company" yes no; caption="Brindlewood" ;;
+        long-owner) prepare "$(printf 'x%.0s' $(seq 1 600))" "$company" yes yes
+                    caption="Brindlewood For Windows 95" ;;
+      esac
+      start
+      if box=$(wait_named "$caption" 15); then
+        ok "\"$caption\" box shown"
+        import -window root "$artifacts/$scenario.png"
+        [ -z "$(splash_window)" ] && ok "no splash" || fail "the splash showed"
+        xdotool windowfocus --sync "$box" key Return
+      else fail "no \"$caption\" box"; fi
+      finish
+      [ "$(sent_tables)" = 0 ] && ok "nothing sent" || fail "a table was sent"
+      ;;
+    *) fail "unknown scenario" ;;
+  esac
+done
+wineserver -k >/dev/null 2>&1 || true
+echo "$failures failure(s)"
+[ "$failures" = 0 ]
