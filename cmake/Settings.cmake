@@ -35,6 +35,8 @@ function(brind_library name)
   if(BRIND_WIN32)
     target_compile_options(${name} PRIVATE -Os -fno-exceptions -fno-rtti
                                            -ffunction-sections -fdata-sections)
+    # Nothing unwinds without exceptions: unwind tables would only add to the programs' size.
+    target_compile_options(${name} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endif()
 endfunction()
 
@@ -44,6 +46,7 @@ function(brind_win32_program name output_name)
   set_target_properties(${name} PROPERTIES OUTPUT_NAME "${output_name}")
   target_compile_options(${name} PRIVATE ${BRIND_WARNINGS} -Os -fno-exceptions -fno-rtti
                                          -ffunction-sections -fdata-sections)
+  target_compile_options(${name} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_options(${name} PRIVATE -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
                       -Wl,--major-os-version,4,--minor-os-version,0

@@ -134,7 +134,7 @@ hfs_volume_name() {
 # Starts the program on a virtual desktop (captions in screenshots), opens File > Format... and
 # picks A: in the drive list. Prints the dialog's window id.
 open_format_dialog() {
-  ( set +e; WINEDEBUG=+msgbox,+win wine explorer /desktop=shot,800x600 "$exe" \
+  ( set +e; WINEDEBUG=+msgbox,+win,+edit wine explorer /desktop=shot,800x600 "$exe" \
       >"$work/format.out" 2>"$work/format.trace"; echo $? >"$work/format.rc" ) </dev/null >/dev/null 2>&1 &
   local main dialog
   main=$(wait_window "Brindlewood Utility") || { fail "the main window did not appear"; return 1; }
@@ -276,6 +276,11 @@ case $scenario in
     make_floppy mac
     if ids=$(open_format_dialog); then
       set -- $ids; main=$1 dialog=$2
+      sleep 0.5
+      import -window root "$artifacts/format-dialog.png"
+      grep -q 'L"Old Volume"' "$work/format.trace" &&
+        ok "the label field shows the disk's name \"Old Volume\"" ||
+        fail "the label field does not show the disk's name"
       start_format "$dialog" "Quick Test" quick
       expect_box format "Brindlewood Format" \
         "Disk is already in Macintosh format. Do you wish to continue with the format?" "$dialog"
@@ -308,6 +313,10 @@ case $scenario in
       import -window root "$artifacts/format-running.png"
       if results=$(wait_window "Format Results"); then
         ok "the full format ran to its summary"
+        statuses=$(grep -o -E 'set_window_text L"(Initializing|Formatting|Creating File System)\.\.\."' \
+          "$work/format.trace" | sed 's/.*L"//; s/"$//' | tr '\n' '|')
+        [ "$statuses" = "Initializing...|Formatting...|Creating File System...|" ] &&
+          ok "the status line went through $statuses" || fail "status line: $statuses"
         answer "$results" Return
       else
         fail "no summary at the end"
