@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
-  libgtest-dev libgmock-dev libcli11-dev libfmt-dev
+  libgtest-dev libgmock-dev libcli11-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xdotool imagemagick mscompress mtools
   hfsutils python3 strace
