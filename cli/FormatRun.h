@@ -39,12 +39,13 @@ struct RunOptions {
   std::string target;  // the name the user gave, for the lines printed
   std::string label;   // in Windows characters (code page 1252), as the dialog's field holds it
   bool quick = true;
-  bool yes = false;                  // overwrite a DOS or Macintosh disk without asking
-  bool quiet = false;                // errors only
-  bool askOnTerminal = false;        // standard input is a terminal
-  bool drawOnTerminal = false;       // standard output is a terminal: one progress line, redrawn
-  bool created = false;              // the image was made for this run
-  const uint8_t* charMap = nullptr;  // 128 entries to convert names with; nullptr: the default
+  bool yes = false;             // overwrite a DOS or Macintosh disk without asking
+  bool quiet = false;           // errors only
+  bool askOnTerminal = false;   // standard input is a terminal
+  bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
+  bool created = false;         // the image was made for this run
+  // The 128 entries to convert names with; nullptr: the default map.
+  const uint8_t* charMap = nullptr;
 };
 
 enum class Outcome {

@@ -141,8 +141,8 @@ void Installer::PlaceShortcut() {
             : common;
   host_.DeleteFile(link);
   const std::string target = state_.installDirectory + "\\Brindlewood Utility.exe";
-  if (host_.CreateShortcut(target, link, "Brindlewood Utility") == 0) return;
-  if (host_.CreateShortcut(target, common, "Brindlewood Utility") == 0) return;
+  if (host_.CreateStartMenuShortcut(target, link, "Brindlewood Utility") == 0) return;
+  if (host_.CreateStartMenuShortcut(target, common, "Brindlewood Utility") == 0) return;
   // The programs are installed and work without the shortcut: say so and keep them.
   Warn(text::kNoShortcut);
 }

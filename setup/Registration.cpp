@@ -63,7 +63,7 @@ bool RegistryRules::WriteRegistration(const Registration& r) {
     RegKey key = 0;
     if (!host_.CreateKey(root, path, keyClass, &key) && checkKey) Warn(text::kNoKey);
     for (const Value& v : values) {
-      if (!host_.SetString(key, v.name, v.data)) Warn(text::kNoValue);
+      if (!host_.SetStringValue(key, v.name, v.data)) Warn(text::kNoValue);
     }
     if (key) host_.CloseKey(key);
     if (root) host_.CloseKey(root);
@@ -149,7 +149,7 @@ bool RegistryRules::RemoveRegistration(const std::string& windowsDirectory, Remo
     host_.DeleteFile(copy);
     failed(host_.CopyFile(shortDir + "\\CLEANUP.EXE", copy));
     host_.DeleteFile(shortDir + "\\CLEANUP.EXE");
-    failed(host_.SetString(runOnce, "Brindlewood Cleanup", copy + " " + shortDir));
+    failed(host_.SetStringValue(runOnce, "Brindlewood Cleanup", copy + " " + shortDir));
     if (runOnce) host_.CloseKey(runOnce);
   }
   if (root) host_.CloseKey(root);

@@ -25,7 +25,7 @@ class SetupRegistry {
                          RegKey* out) = 0;
   virtual bool OpenKey(RegKey parent, const std::string& path, RegKey* out) = 0;
   virtual void CloseKey(RegKey key) = 0;
-  virtual bool SetString(RegKey key, const std::string& name, const std::string& data) = 0;
+  virtual bool SetStringValue(RegKey key, const std::string& name, const std::string& data) = 0;
   // Fails like the system does when the data and its terminator do not fit bufferSize bytes.
   virtual bool QueryString(RegKey key, const std::string& name, std::size_t bufferSize,
                            std::string* out) = 0;
@@ -66,8 +66,8 @@ class SetupSystem {
   // Starts the program and waits for its end; false (after a beep) when it cannot be started.
   virtual bool RunAndWait(const std::string& path) = 0;
   // 0 on success, else the COM result.
-  virtual long CreateShortcut(const std::string& target, const std::string& link,
-                              const std::string& description) = 0;
+  virtual long CreateStartMenuShortcut(const std::string& target, const std::string& link,
+                                       const std::string& description) = 0;
 };
 
 // Everything setup asks of the machine.

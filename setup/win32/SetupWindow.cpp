@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <vector>
 
+#include "setup/IntroPicture.h"
 #include "setup/win32/SetupShell.h"
 
 namespace brind::setup {
@@ -10,35 +12,18 @@ HWND mainWindow = nullptr;
 const BITMAPINFOHEADER* intro = nullptr;  // the locked INTRO resource
 HPALETTE introPalette = nullptr;
 
-UINT ColourCount(const BITMAPINFOHEADER* h) {
-  if (h->biSize == sizeof(BITMAPINFOHEADER) && h->biClrUsed != 0) return h->biClrUsed;
-  const WORD bits = h->biSize == sizeof(BITMAPINFOHEADER)
-                        ? h->biBitCount
-                        : reinterpret_cast<const BITMAPCOREHEADER*>(h)->bcBitCount;
-  switch (bits) {
-    case 1:
-      return 2;
-    case 4:
-      return 16;
-    case 8:
-      return 256;
-    default:
-      return 0;
-  }
-}
+std::size_t introSize = 0;
 
-HPALETTE BuildPalette(const BITMAPINFOHEADER* h) {
-  const UINT count = ColourCount(h);
-  if (count == 0 || count > 256) return nullptr;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
+HPALETTE BuildPalette() {
+  const std::vector<PaletteColour> colours =
+      IntroPalette(reinterpret_cast<const std::uint8_t*>(intro), introSize);
+  if (colours.empty()) return nullptr;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(LOGPALETTE) + colours.size() * sizeof(PALETTEENTRY));
   auto* pal = static_cast<LOGPALETTE*>(GlobalLock(memory));
   pal->palVersion = 0x300;
-  pal->palNumEntries = static_cast<WORD>(count);
-  const bool core = h->biSize != sizeof(BITMAPINFOHEADER);
-  const BYTE* table = reinterpret_cast<const BYTE*>(h) + h->biSize;
-  for (UINT i = 0; i < count; ++i) {
-    const BYTE* c = table + i * (core ? 3 : 4);  // blue, green, red
-    pal->palPalEntry[i] = {c[2], c[1], c[0], 0};
+  pal->palNumEntries = static_cast<WORD>(colours.size());
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    pal->palPalEntry[i] = {colours[i].red, colours[i].green, colours[i].blue, 0};
   }
   HPALETTE palette = CreatePalette(pal);
   GlobalUnlock(memory);
@@ -50,8 +35,9 @@ void LoadIntro(HWND hwnd) {
   const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
   if (HRSRC res = FindResourceA(instance, "INTRO", MAKEINTRESOURCEA(2))) {
     intro = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, res)));
+    introSize = SizeofResource(instance, res);
   }
-  if (intro) introPalette = BuildPalette(intro);
+  if (intro) introPalette = BuildPalette();
 }
 
 void PaintIntro(HWND hwnd) {
@@ -65,8 +51,8 @@ void PaintIntro(HWND hwnd) {
     if (IntersectRect(&overlap, &ps.rcPaint, &picture)) {
       HPALETTE old = introPalette ? SelectPalette(dc, introPalette, FALSE) : nullptr;
       if (introPalette) RealizePalette(dc);
-      const BYTE* bits = reinterpret_cast<const BYTE*>(intro) + intro->biSize +
-                         ColourCount(intro) * sizeof(RGBQUAD);
+      const BYTE* bits = reinterpret_cast<const BYTE*>(intro) +
+                         IntroPixelOffset(reinterpret_cast<const std::uint8_t*>(intro), introSize);
       StretchDIBits(dc, 0, 0, cx, cy, 0, 0, w, h, bits, reinterpret_cast<const BITMAPINFO*>(intro),
                     DIB_RGB_COLORS, SRCCOPY);
       if (old) SelectPalette(dc, old, FALSE);
@@ -172,8 +158,8 @@ void CentreOnSetupWindow(HWND dialog) {
   RECT d, m;
   GetWindowRect(dialog, &d);
   GetClientRect(mainWindow, &m);
-  const int x = (m.right + d.left - d.right + 1) / 2;
-  const int y = (m.bottom + d.top - d.bottom + 1) / 2;
+  int x = 0, y = 0;
+  CentredOrigin({d.left, d.top, d.right, d.bottom}, {m.left, m.top, m.right, m.bottom}, &x, &y);
   MoveWindow(dialog, x, y, d.right - d.left, d.bottom - d.top, TRUE);
 }
 

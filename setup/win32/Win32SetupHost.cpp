@@ -55,7 +55,7 @@ void Win32SetupHost::CloseKey(RegKey key) {
   }
 }
 
-bool Win32SetupHost::SetString(RegKey key, const std::string& name, const std::string& data) {
+bool Win32SetupHost::SetStringValue(RegKey key, const std::string& name, const std::string& data) {
   return RegSetValueExA(Get(key), name.c_str(), 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(data.c_str()),
                         static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
@@ -196,8 +196,8 @@ bool Win32SetupHost::RunAndWait(const std::string& path) {
   return true;
 }
 
-long Win32SetupHost::CreateShortcut(const std::string& target, const std::string& link,
-                                    const std::string& description) {
+long Win32SetupHost::CreateStartMenuShortcut(const std::string& target, const std::string& link,
+                                             const std::string& description) {
   CoInitialize(nullptr);  // stays initialised for the rest of the run
   IShellLinkA* shellLink = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

@@ -16,7 +16,7 @@ class Win32SetupHost : public SetupHost {
                  RegKey* out) override;
   bool OpenKey(RegKey parent, const std::string& path, RegKey* out) override;
   void CloseKey(RegKey key) override;
-  bool SetString(RegKey key, const std::string& name, const std::string& data) override;
+  bool SetStringValue(RegKey key, const std::string& name, const std::string& data) override;
   bool QueryString(RegKey key, const std::string& name, std::size_t bufferSize,
                    std::string* out) override;
   bool DeleteValue(RegKey key, const std::string& name) override;
@@ -42,8 +42,8 @@ class Win32SetupHost : public SetupHost {
   void* LoadLibrary(const std::string& path) override;
   void FreeLibrary(void* library) override;
   bool RunAndWait(const std::string& path) override;
-  long CreateShortcut(const std::string& target, const std::string& link,
-                      const std::string& description) override;
+  long CreateStartMenuShortcut(const std::string& target, const std::string& link,
+                               const std::string& description) override;
 
  private:
   RegKey Keep(HKEY key);

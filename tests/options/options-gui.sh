@@ -344,6 +344,30 @@ case $scenario in
     fi
     ;;
 
+  driver-messages)
+    # The driver refuses the table, then is not there at all: each time the message, and the
+    # file is written all the same.
+    for round in refuses absent; do
+      rm -f "$mapfile"
+      if [ $round = refuses ]; then export BRINDFS_SETCHARMAP_RESULT=1
+        text="Error in passing character map table to file system driver"
+      else unset BRINDFS_SETCHARMAP_RESULT; rm -f "$work/bin/brindfs.vxd"
+        text="Unable to open Brindlewood file system driver"
+      fi
+      start $round 'C:\Brindlewood\CHARMAP.MAC'
+      expect_box $round "Current character mapping file does not exist, default mapping is loaded"
+      if sheet=$(wait_window "Options"); then
+        sheet_ok "$sheet"
+        expect_box $round "$text"
+        gone "$sheet" && ok "OK closes the sheet" || fail "the sheet is still up"
+        check_default_file
+        expect_exit $round 0
+      else
+        fail "the sheet did not open"
+      fi
+    done
+    ;;
+
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 

@@ -120,11 +120,12 @@ class FakeSetupHost : public SetupHost {
     return true;
   }
   void CloseKey(RegKey key) override { handles.erase(key); }
-  bool SetString(RegKey key, const std::string& name, const std::string& data) override {
-    if (!Valid(key)) return Note("SetString <invalid> " + name), false;
+  bool SetStringValue(RegKey key, const std::string& name, const std::string& data) override {
+    if (!Valid(key)) return Note("SetStringValue <invalid> " + name), false;
     const std::string& full = handles[key];
-    Note("SetString " + full + " [" + name + "] = " + data);
-    if (Fails("SetString " + full + " [" + name + "]") || !keys.count(Lower(full))) return false;
+    Note("SetStringValue " + full + " [" + name + "] = " + data);
+    if (Fails("SetStringValue " + full + " [" + name + "]") || !keys.count(Lower(full)))
+      return false;
     keys[Lower(full)].values[Lower(name)] = {name, data};
     return true;
   }
@@ -257,9 +258,9 @@ class FakeSetupHost : public SetupHost {
     Note("RunAndWait " + path + " in " + currentDirectory);
     return HasFile(path);
   }
-  long CreateShortcut(const std::string& target, const std::string& link,
-                      const std::string& description) override {
-    Note("CreateShortcut " + link);
+  long CreateStartMenuShortcut(const std::string& target, const std::string& link,
+                               const std::string& description) override {
+    Note("CreateStartMenuShortcut " + link);
     if (shortcutsThatFail.count(K(link)) || !HasDir(Parent(link))) return -2147467259L;
     files[K(link)].data = target + "|" + description;
     return 0;

@@ -315,11 +315,12 @@ TEST_F(Machine, FailedShortcutWarnsAndKeepsTheInstallation) {
   host.dirs.erase(test::Lower("C:\\WINDOWS\\STARTM~1\\PROGRAMS"));
   Script({"C:\\Brindlewood"});
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(host.LogOf("CreateShortcut"),
-            (std::vector<std::string>{
-                "CreateShortcut C:\\WINDOWS\\PROFILES\\alice\\STARTM~1\\PROGRAMS\\Brindlewood "
-                "Utility.lnk",
-                "CreateShortcut C:\\WINDOWS\\STARTM~1\\PROGRAMS\\Brindlewood Utility.lnk"}));
+  EXPECT_EQ(
+      host.LogOf("CreateStartMenuShortcut"),
+      (std::vector<std::string>{
+          "CreateStartMenuShortcut C:\\WINDOWS\\PROFILES\\alice\\STARTM~1\\PROGRAMS\\Brindlewood "
+          "Utility.lnk",
+          "CreateStartMenuShortcut C:\\WINDOWS\\STARTM~1\\PROGRAMS\\Brindlewood Utility.lnk"}));
   EXPECT_EQ(prompts.Texts(), std::vector<std::string>{text::kNoShortcut});
   EXPECT_EQ(ui.notices, 0);
   EXPECT_TRUE(host.HasFile("C:\\Brindlewood\\Brindlewood Utility.exe"));

@@ -30,39 +30,42 @@ TEST(WriteRegistration, EveryRowInOrderWithItsClassAndData) {
   EXPECT_TRUE(RegistryRules(host, prompts).WriteRegistration(Sample()));
   const std::vector<std::string> want = {
       "CreateKey HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [Description]",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [InstallDir] = "
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [InstallDir] = "
       "C:\\Brindlewood",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [InstallDirShort] = "
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [InstallDirShort] = "
       "C:\\BRINDL~1",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [Registered Owner] = Ada "
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [Registered Owner] = "
+      "Ada "
       "Byron",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [Registered Company] = "
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [Registered Company] = "
       "Analytical",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [VersionNumber] = 1.00",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [SourceDrive] = C:\\",
-      "SetString HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [UserLogon] = ada",
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [VersionNumber] = 1.00",
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [SourceDrive] = C:\\",
+      "SetStringValue HKLM\\SOFTWARE\\Oakhurst\\Brindlewood\\CurrentVersion [UserLogon] = ada",
       "CreateKey HKLM\\System\\CurrentControlSet\\Services\\VxD\\Brindlewood [VxD]",
-      "SetString HKLM\\System\\CurrentControlSet\\Services\\VxD\\Brindlewood [StaticVxD] = "
+      "SetStringValue HKLM\\System\\CurrentControlSet\\Services\\VxD\\Brindlewood [StaticVxD] = "
       "C:\\BRINDL~1\\BrindFs.vxd",
       "CreateKey HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood "
       "[Uninstall]",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood "
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood "
       "[DisplayName] = Brindlewood for Windows 95",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood "
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood "
       "[UninstallString] = C:\\BRINDL~1\\setup /u",
       "CreateKey HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run [Run]",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run [Brindlewood Startup] = "
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run [Brindlewood "
+      "Startup] = "
       "C:\\BRINDL~1\\Startup.exe",
       "CreateKey HKLM\\SOFTWARE\\Microsoft\\Windows\\Help [Help]",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\Help [Brindlewood.hlp] = C:\\BRINDL~1",
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\Help [Brindlewood.hlp] = C:\\BRINDL~1",
       "CreateKey HKCR\\.mac [Description]",
-      "SetString HKCR\\.mac [] = Mac_auto_file",
+      "SetStringValue HKCR\\.mac [] = Mac_auto_file",
       "CreateKey HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe [App "
       "Paths]",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe [] = "
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe "
+      "[] = "
       "C:\\BRINDL~1\\Brindl~1.exe",
       "CreateKey HKCR\\Mac_auto_file\\Shell\\Open\\Command [Description]",
-      "SetString HKCR\\Mac_auto_file\\Shell\\Open\\Command [] = C:\\BRINDL~1\\Brindl~1.exe %1",
+      "SetStringValue HKCR\\Mac_auto_file\\Shell\\Open\\Command [] = C:\\BRINDL~1\\Brindl~1.exe %1",
   };
   EXPECT_EQ(host.log, want);
   EXPECT_TRUE(prompts.shown.empty());
@@ -87,7 +90,7 @@ TEST(WriteRegistration, EachFailedStepWarnsAndTheNextRuns) {
     const char* fail;
     std::vector<std::string> warnings;
   } cases[] = {
-      {"SetString HKLM\\System\\CurrentControlSet\\Services\\VxD\\Brindlewood [StaticVxD]",
+      {"SetStringValue HKLM\\System\\CurrentControlSet\\Services\\VxD\\Brindlewood [StaticVxD]",
        {text::kNoValue}},
       {"CreateKey HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood",
        {text::kNoKey, text::kNoValue, text::kNoValue}},
@@ -159,7 +162,8 @@ TEST_F(Installed, RemovalDeletesInOrderAndSchedulesTheCleanup) {
       "DeleteFile C:\\WINDOWS\\TEMP\\CLEANUP.EXE",
       "CopyFile C:\\BRINDL~1\\CLEANUP.EXE -> C:\\WINDOWS\\TEMP\\CLEANUP.EXE",
       "DeleteFile C:\\BRINDL~1\\CLEANUP.EXE",
-      "SetString HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce [Brindlewood Cleanup] "
+      "SetStringValue HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce [Brindlewood "
+      "Cleanup] "
       "= "
       "C:\\WINDOWS\\TEMP\\CLEANUP.EXE C:\\BRINDL~1",
       "DeleteKey HKCR\\.mac",

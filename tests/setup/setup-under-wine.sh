@@ -64,7 +64,7 @@ wait_for() {
     if [ -n "$line" ]; then
       seen=$((seen + 1))
       if [ "$line" == "$want" ]; then
-        sleep 0.6
+        sleep 0.8  # the dialog takes its focus
         return 0
       fi
       fail "expected [$want], shown [$line]"
@@ -210,6 +210,11 @@ case "$scenario" in
     entry=$(reg_value "$runonce" 'Brindlewood Cleanup')
     case "$entry" in *" $s") ok "RunOnce entry [$entry]";; *) fail "RunOnce entry [$entry] does not end with ' $s'";; esac
     [ -f "$c/windows/temp/CLEANUP.EXE" ] || [ -f "$c/windows/TEMP/CLEANUP.EXE" ] && ok "clean-up program placed" || fail "no clean-up program in TEMP"
+    # What Windows does at its next start: the entry's command, once.
+    seen=0
+    start_setup "$c/windows" "${entry% *}" "${entry##* }"
+    expect_eq "$(finish_setup)" 0 "exit code of the clean-up program"
+    [ -d "$c/Brindlewood" ] && fail "the clean-up left the directory: $(ls "$c/Brindlewood")" || ok "the clean-up removed the directory"
     ;;
   remove-from-floppy)
     export_registry "$work/before.reg"
