@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # GUI scenarios of Brindlewood Utility under Wine on a virtual display, driven by keyboard.
-# usage: utility-gui.sh SCENARIO PROGRAM STANDIN TEMPLATE_PREFIX WORKDIR ARTIFACTS
+# usage: utility-gui.sh SCENARIO PROGRAM STANDIN TEMPLATE_PREFIX WORKDIR ARTIFACTS REPAINT_TOOL
 # Message boxes are found by caption; their text is read from Wine's message-box trace.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "${1:-}" != "--on-display" ]; then
   scenario=$1 program=$(realpath "$2") standin=$(realpath "$3") template=$4 work=$5
-  artifacts=$(realpath -m "$6")
+  artifacts=$(realpath -m "$6") repaint=$(realpath "$7")
   rm -rf "$work"; mkdir -p "$work" "$artifacts"
   bash "$here/../wine/clone-prefix.sh" "$template" "$work/prefix"
   export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
@@ -15,6 +15,7 @@ if [ "${1:-}" != "--on-display" ]; then
   mkdir -p "$work/bin"
   cp "$program" "$work/bin/Brindlewood Utility.exe"
   echo "$standin" > "$work/standin-path"
+  cp "$repaint" "$work/repaint.exe"
   exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
 fi
 
@@ -168,6 +169,16 @@ expect_idle_and_close() {  # DIALOG
   fail "the dialog did not close: still formatting?"
 }
 
+# The leftmost column of the progress bar in a screenshot: the bar's colour (the active caption's)
+# in the bottom strip of the dialog's window. Empty when no bar is drawn.
+bar_left_edge() {  # SHOT DIALOG
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$2" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  x=$X y=$Y w=$WIDTH h=$HEIGHT
+  convert "$1" -crop "${w}x$((h / 8))+${x}+$((y + h - h / 8))" +repage txt:- |
+    awk -F'[,:() ]+' -v colour="$bar_colour" 'NR > 1 && $0 ~ colour { if (min == "" || $1 < min) min = $1 } END { print min }'
+}
+
 case $scenario in
   about)
     # Owner and company as setup would have written them.
@@ -311,6 +322,19 @@ case $scenario in
       # Part way through the tracks: the bar is visible.
       sleep 0.6
       import -window root "$artifacts/format-running.png"
+      # A repaint of the whole dialog must bring back every block drawn so far.
+      bar_colour=$(printf '#%06X' "$(wine "$work/repaint.exe" --colour 2>/dev/null | tr -d '\r')")
+      before=$(bar_left_edge "$artifacts/format-running.png" "$dialog")
+      # On the program's own desktop, where its windows are found by title.
+      wine explorer /desktop=shot,800x600 "$work/repaint.exe" >/dev/null 2>&1 || true
+      sleep 0.15
+      import -window root "$artifacts/format-repainted.png"
+      after=$(bar_left_edge "$artifacts/format-repainted.png" "$dialog")
+      if [ -n "$before" ] && [ "$before" = "$after" ]; then
+        ok "a repaint keeps the bar from its left end (column $after)"
+      else
+        fail "after a repaint the bar starts at column '$after', not '$before'"
+      fi
       if results=$(wait_window "Format Results"); then
         ok "the full format ran to its summary"
         statuses=$(grep -o -E 'set_window_text L"(Initializing|Formatting|Creating File System)\.\.\."' \
