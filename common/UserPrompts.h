@@ -14,7 +14,7 @@ enum PromptFlags : unsigned {
   kMbRetryCancel = 0x0005,
   kMbIconError = 0x0010,  // MB_ICONHAND / MB_ICONSTOP
   kMbIconQuestion = 0x0020,
-  kMbIconWarning = 0x0030,  // MB_ICONEXCLAMATION
+  kMbIconWarning = 0x0030,      // MB_ICONEXCLAMATION
   kMbIconInformation = 0x0040,  // MB_ICONASTERISK
   kMbDefButton2 = 0x0100,
   kMbButtonMask = 0x000F,

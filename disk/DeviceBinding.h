@@ -23,14 +23,14 @@ struct DeviceResult {
 // services use are named; every other byte is kept as the query returned it.
 struct DeviceParams {
   static constexpr size_t kSize = 0x100;
-  static constexpr size_t kSpecialFunctions = 0;  // 8-bit
-  static constexpr size_t kDeviceType = 1;        // 8-bit
-  static constexpr size_t kCylinders = 4;         // 16-bit
-  static constexpr size_t kBytesPerSector = 7;    // 16-bit
-  static constexpr size_t kSectorsPerCluster = 9; // 8-bit
-  static constexpr size_t kTotalSectors = 15;     // 16-bit
-  static constexpr size_t kSectorsPerTrack = 20;  // 16-bit
-  static constexpr uint8_t kType144 = 7;          // 3.5-inch 1.44 MB drive
+  static constexpr size_t kSpecialFunctions = 0;   // 8-bit
+  static constexpr size_t kDeviceType = 1;         // 8-bit
+  static constexpr size_t kCylinders = 4;          // 16-bit
+  static constexpr size_t kBytesPerSector = 7;     // 16-bit
+  static constexpr size_t kSectorsPerCluster = 9;  // 8-bit
+  static constexpr size_t kTotalSectors = 15;      // 16-bit
+  static constexpr size_t kSectorsPerTrack = 20;   // 16-bit
+  static constexpr uint8_t kType144 = 7;           // 3.5-inch 1.44 MB drive
 
   std::array<uint8_t, kSize> bytes{};
 

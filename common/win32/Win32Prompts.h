@@ -14,10 +14,17 @@ class Win32Prompts : public UserPrompts {
   int Show(const char* text, const char* caption, unsigned flags, PromptOwner owner) override {
     HWND hwnd = nullptr;
     switch (owner) {
-      case PromptOwner::kFocusWindow: hwnd = GetFocus(); break;
-      case PromptOwner::kActiveDialog: hwnd = activeDialog ? activeDialog : GetFocus(); break;
-      case PromptOwner::kMainWindow: hwnd = mainWindow; break;
-      case PromptOwner::kNone: break;
+      case PromptOwner::kFocusWindow:
+        hwnd = GetFocus();
+        break;
+      case PromptOwner::kActiveDialog:
+        hwnd = activeDialog ? activeDialog : GetFocus();
+        break;
+      case PromptOwner::kMainWindow:
+        hwnd = mainWindow;
+        break;
+      case PromptOwner::kNone:
+        break;
     }
     return MessageBoxA(hwnd, text, caption, flags);
   }

@@ -43,36 +43,31 @@ bool Vwin32Device::Call(DWORD code) {
   return ok && !(regs_.reg_Flags & kCarryFlag);
 }
 
-DeviceResult Vwin32Device::ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) {
+DeviceResult Vwin32Device::Transfer(DWORD code, uint8_t drive, uint32_t sector,
+                                    const uint8_t* buffer) {
   regs_.reg_EAX = drive;
   regs_.reg_EBX = Address(buffer);
   regs_.reg_ECX = 1;
   regs_.reg_EDX = sector;
   regs_.reg_Flags = 0;
   DWORD returned = 0;
-  if (!DeviceIoControl(handle_, kDiocDosInt25, &regs_, sizeof regs_, &regs_, sizeof regs_,
-                       &returned, nullptr))
+  if (!DeviceIoControl(handle_, code, &regs_, sizeof regs_, &regs_, sizeof regs_, &returned,
+                       nullptr))
     return DeviceResult::Failure(kCallRefused);
   if (!(regs_.reg_Flags & kCarryFlag)) return DeviceResult::Success();
-  const auto code = static_cast<uint16_t>(regs_.reg_EAX & 0xFF);
-  return DeviceResult::Failure(code ? code : kCallRefused);
+  uint16_t error = static_cast<uint16_t>(regs_.reg_EAX & 0xFF);
+  // A write-protected disk reports 0 in the low byte and the condition in the second byte.
+  if (error == 0 && code == kDiocDosInt26)
+    error = static_cast<uint16_t>((regs_.reg_EAX >> 8) & 0xFF);
+  return DeviceResult::Failure(error ? error : kCallRefused);
+}
+
+DeviceResult Vwin32Device::ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) {
+  return Transfer(kDiocDosInt25, drive, sector, buffer);
 }
 
 DeviceResult Vwin32Device::WriteSector(uint8_t drive, uint32_t sector, const uint8_t* buffer) {
-  regs_.reg_EAX = drive;
-  regs_.reg_EBX = Address(buffer);
-  regs_.reg_ECX = 1;
-  regs_.reg_EDX = sector;
-  regs_.reg_Flags = 0;
-  DWORD returned = 0;
-  if (!DeviceIoControl(handle_, kDiocDosInt26, &regs_, sizeof regs_, &regs_, sizeof regs_,
-                       &returned, nullptr))
-    return DeviceResult::Failure(kCallRefused);
-  if (!(regs_.reg_Flags & kCarryFlag)) return DeviceResult::Success();
-  // A write-protected disk reports 0 in the low byte and the condition in the second byte.
-  uint16_t code = static_cast<uint16_t>(regs_.reg_EAX & 0xFF);
-  if (code == 0) code = static_cast<uint16_t>((regs_.reg_EAX >> 8) & 0xFF);
-  return DeviceResult::Failure(code ? code : kCallRefused);
+  return Transfer(kDiocDosInt26, drive, sector, buffer);
 }
 
 DeviceResult Vwin32Device::Ioctl(uint8_t drive, DWORD minor, DWORD edx) {
@@ -125,7 +120,7 @@ void Vwin32Device::SearchRoot(const char* pattern) {
 uint32_t Vwin32Device::QueryVolumeLabel(const char* rootPath, char* label, size_t labelSize) {
   char fileSystem[256];
   if (::GetVolumeInformationA(rootPath, label, static_cast<DWORD>(labelSize), nullptr, nullptr,
-                            nullptr, fileSystem, sizeof fileSystem))
+                              nullptr, fileSystem, sizeof fileSystem))
     return 1;
   return GetLastError();
 }

@@ -32,6 +32,8 @@ class Vwin32Device : public DiskDeviceBinding {
   // flag is clear.
   bool Call(DWORD code);
   DeviceResult Ioctl(uint8_t drive, DWORD minor, DWORD edx);
+  // One absolute sector read (INT 25h) or write (INT 26h).
+  DeviceResult Transfer(DWORD code, uint8_t drive, uint32_t sector, const uint8_t* buffer);
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   DiocRegisters regs_{};  // the one block for all disk calls

@@ -1,7 +1,6 @@
-#include "disk/DiskServices.h"
-
 #include <gtest/gtest.h>
 
+#include "disk/DiskServices.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -139,10 +138,9 @@ TEST_F(DiskServicesTest, IoctlOnAFailedDeviceShowsTheIoctlMessages) {
     const char* text;
     const char* caption;
   };
-  for (const Case c : {Case{kErrorNotSupported, "Device does not support Device IOCTL",
-                            "Brindlewood Fromat"},
-                       Case{2, "Brindlewood for Windows 95 is not installed",
-                            "Brindlewood Format"}}) {
+  for (const Case c :
+       {Case{kErrorNotSupported, "Device does not support Device IOCTL", "Brindlewood Fromat"},
+        Case{2, "Brindlewood for Windows 95 is not installed", "Brindlewood Format"}}) {
     FakeDevice dev;
     dev.openError = c.error;
     ScriptedPrompts p;
@@ -221,7 +219,7 @@ TEST_F(DiskServicesTest, LockProbesReleasesAndTakesTheTwoFormatLocks) {
   for (const auto& c : device.calls)
     if (c.op == Op::kLock || c.op == Op::kUnlock) seen.emplace_back(c.op, c.level, c.permissions);
   const std::vector<std::tuple<Op, int, int>> expected = {
-      {Op::kLock, 1, 2}, {Op::kLock, 2, 0}, {Op::kLock, 3, 0}, {Op::kUnlock, 0, 0},
+      {Op::kLock, 1, 2},   {Op::kLock, 2, 0}, {Op::kLock, 3, 0}, {Op::kUnlock, 0, 0},
       {Op::kUnlock, 0, 0}, {Op::kLock, 0, 0}, {Op::kLock, 0, 4}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(device.lockDepth, 2);

@@ -41,7 +41,8 @@ int main() {
     const bool read = disk.ReadSector(buffer, sector, 0) == 0;
     bool same = read;
     for (int i = 0; i < 512 && same; ++i) same = buffer[i] == Pattern(sector, i);
-    Check(same, sector == 0 ? "sector 0 reads the image's bytes" : "sector 1440 reads the image's bytes");
+    Check(same,
+          sector == 0 ? "sector 0 reads the image's bytes" : "sector 1440 reads the image's bytes");
   }
   for (uint32_t sector : {2u, 1000u, 2879u}) {
     for (int i = 0; i < 512; ++i) buffer[i] = Pattern(sector + 1, i);

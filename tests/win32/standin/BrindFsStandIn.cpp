@@ -64,7 +64,8 @@ extern "C" BOOL WINAPI StandInDeviceIoControl(DWORD code, void* in, DWORD inSize
   if (request == 20) {
     const auto* table = reinterpret_cast<const unsigned char*>(static_cast<UINT_PTR>(argument));
     int at = std::snprintf(line, sizeof line, "SetCharMap ");
-    for (int i = 0; i < 128; ++i) at += std::snprintf(line + at, sizeof line - at, "%02X", table[i]);
+    for (int i = 0; i < 128; ++i)
+      at += std::snprintf(line + at, sizeof line - at, "%02X", table[i]);
     Log(line);
     if (returned) *returned = outSize;
     return static_cast<BOOL>(EnvNumber("BRINDFS_SETCHARMAP_RESULT", 0));
