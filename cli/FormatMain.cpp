@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
