@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "cli/Utf8.h"
+
 namespace brind::cli {
 
 namespace {
@@ -28,54 +30,11 @@ constexpr char32_t kHigh[128] = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,  // F8
 };
 
-void Append(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// One character at text[i]; advances i. False on a malformed, overlong or surrogate sequence.
-bool Decode(std::string_view text, size_t& i, char32_t& c) {
-  const auto lead = static_cast<uint8_t>(text[i]);
-  size_t extra = 0;
-  char32_t min = 0;
-  if (lead < 0x80) {
-    c = lead;
-    ++i;
-    return true;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, min = 0x80, c = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, min = 0x800, c = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, min = 0x10000, c = lead & 0x07;
-  } else {
-    return false;
-  }
-  if (text.size() - i <= extra) return false;
-  for (size_t k = 1; k <= extra; ++k) {
-    const auto b = static_cast<uint8_t>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return false;
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-  i += extra + 1;
-  return true;
-}
-
 }  // namespace
 
 std::string MacCharToUtf8(unsigned char code) {
   std::string out;
-  Append(out, code < 0x80 ? char32_t{code} : kHigh[code - 0x80]);
+  AppendUtf8(out, code < 0x80 ? char32_t{code} : kHigh[code - 0x80]);
   return out;
 }
 
@@ -90,7 +49,7 @@ bool Utf8ToMac(std::string_view utf8, std::string& out, std::string& error) {
   for (size_t i = 0; i < utf8.size();) {
     const size_t at = i;
     char32_t c;
-    if (!Decode(utf8, i, c)) {
+    if (!DecodeUtf8(utf8, i, c)) {
       error = "is not valid UTF-8 (at byte " + std::to_string(at + 1) + ")";
       return false;
     }
