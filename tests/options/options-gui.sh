@@ -32,21 +32,8 @@ mapfile="$work/prefix/drive_c/Brindlewood/CHARMAP.MAC"
 export BRINDFS_LOG="$work/driver.log"
 failures=0
 
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
-
-# Prints the id of a visible window with this exact title that is not among the ids listed
-# after the title (up to 20 s).
-wait_window() {
-  local title=$1 id; shift
-  for _ in $(seq 1 200); do
-    for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true); do
-      case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
-    done
-    sleep 0.1
-  done
-  return 1
-}
+keys_settle=0.5  # the sheet redraws its grids after most keys
+source "$here/../wine/gui-lib.sh"
 
 gone() {  # WINDOW: true once it is no longer visible (up to 5 s)
   for _ in $(seq 1 50); do
@@ -56,26 +43,10 @@ gone() {  # WINDOW: true once it is no longer visible (up to 5 s)
   return 1
 }
 
-wait_exit() {
-  for _ in $(seq 1 200); do
-    [ -s "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 start() {  # NAME [ARGS...]: the program in the background; its exit code lands in NAME.rc
   local name=$1; shift
   ( set +e; WINEDEBUG=+msgbox wine "$exe" "$@" >"$work/$name.out" 2>"$work/$name.trace"
     echo $? >"$work/$name.rc" ) &
-}
-
-keys() {
-  local window=$1; shift
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  sleep 0.3
-  xdotool key --clearmodifiers --delay 150 "$@"
-  sleep 0.5
 }
 
 # Window geometry: the client area (no window manager draws frames here).
@@ -110,15 +81,6 @@ expect_box() {  # NAME TEXT: a message box (no caption of its own) shows TEXT; a
 no_box() {  # NAME
   if grep -q MSGBOX "$work/$1.trace"; then fail "a box was shown: $(grep MSGBOX "$work/$1.trace")"
   else ok "no message box"; fi
-}
-
-expect_exit() {  # NAME CODE
-  if wait_exit "$work/$1.rc"; then
-    local rc; rc=$(cat "$work/$1.rc")
-    [ "$rc" = "$2" ] && ok "$1 ended with $2" || fail "$1 ended with $rc, not $2"
-  else
-    fail "$1 did not end"
-  fi
 }
 
 sends() { [ -f "$BRINDFS_LOG" ] && grep -c '^SetCharMap ' "$BRINDFS_LOG" || echo 0; }

@@ -24,47 +24,16 @@ cd "$work/bin"
 exe="Brindlewood Utility.exe"
 failures=0
 
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
-
-# Prints the id of a window with this exact title once one exists that is not among the ids
-# listed after the title (up to 20 s).
-wait_window() {
-  local title=$1 id; shift
-  for _ in $(seq 1 200); do
-    for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true); do
-      case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
-    done
-    sleep 0.1
-  done
-  return 1
-}
+source "$here/../wine/gui-lib.sh"
 
 # Counts the windows with this exact title.
 count_windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l || true; }
-
-# Waits until a process has ended (up to 20 s); its exit code is in the file it writes.
-wait_exit() {
-  local rcfile=$1
-  for _ in $(seq 1 200); do
-    [ -s "$rcfile" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 # Starts the program in the background with a message-box trace; the exit code lands in NAME.rc.
 start() {
   local name=$1; shift
   ( set +e; WINEDEBUG=+msgbox wine "$exe" "$@" >"$work/$name.out" 2>"$work/$name.trace"
     echo $? >"$work/$name.rc" ) </dev/null >/dev/null 2>&1 &
-}
-
-keys() {
-  local window=$1; shift
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  sleep 0.3
-  xdotool key --clearmodifiers --delay 150 "$@"
 }
 
 # Sends keys to a window and waits until it has gone (pressing them again once if needed).
@@ -93,15 +62,6 @@ expect_box() {  # NAME CAPTION TEXT [IDS...]: a new box with that caption shows 
   else
     fail "no box \"$caption\" appeared"
     import -window root "$work/no-box.png" || true
-  fi
-}
-
-expect_exit() {  # NAME CODE
-  if wait_exit "$work/$1.rc"; then
-    local rc; rc=$(cat "$work/$1.rc")
-    if [ "$rc" = "$2" ]; then ok "$1 ended with $2"; else fail "$1 ended with $rc, not $2"; fi
-  else
-    fail "$1 did not end"
   fi
 }
 
