@@ -17,6 +17,13 @@ std::string ItemText(HWND dialog, int id, int limit) {
   return buffer.data();
 }
 
+// Gives a dialog's heading its own font; the caller deletes the font when the dialog ends.
+HFONT SetHeadingFont(HWND dlg, int id, const char* face, int height) {
+  const HFONT font = CreateHeadingFont(face, height);
+  SendDlgItemMessageA(dlg, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  return font;
+}
+
 // ---- INSTALLFAIL -------------------------------------------------------------------------------
 
 struct FailArgs {
@@ -32,9 +39,7 @@ INT_PTR CALLBACK InstallFailProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
       args = reinterpret_cast<FailArgs*>(lParam);
       SetWindowLongPtrA(dlg, DWLP_USER, lParam);
       CentreOnSetupWindow(dlg);
-      args->font = CreateHeadingFont("TIMES NEW ROMAN", 22);
-      SendDlgItemMessageA(dlg, IDC_FAIL_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(args->font),
-                          TRUE);
+      args->font = SetHeadingFont(dlg, IDC_FAIL_HEADING, "TIMES NEW ROMAN", 22);
       if (args->askMode) {
         SetDlgItemTextA(dlg, IDC_FAIL_TEXT,
                         "Setup has not completed installation. Would you like to exit setup.");
@@ -72,8 +77,7 @@ struct PersonalArgs {
 
 void InitPersonal(HWND dlg, PersonalArgs* args) {
   CentreOnSetupWindow(dlg);
-  args->font = CreateHeadingFont("TIMES NEW ROMAN BOLD", 30);
-  SendDlgItemMessageA(dlg, IDC_WELCOME, WM_SETFONT, reinterpret_cast<WPARAM>(args->font), TRUE);
+  args->font = SetHeadingFont(dlg, IDC_WELCOME, "TIMES NEW ROMAN BOLD", 30);
   SendDlgItemMessageA(dlg, IDC_NAME, EM_LIMITTEXT, 30, 0);
   SendDlgItemMessageA(dlg, IDC_COMPANY, EM_LIMITTEXT, 30, 0);
   SetDlgItemTextA(dlg, IDC_NAME, args->name->c_str());
@@ -266,9 +270,7 @@ INT_PTR CALLBACK RebootProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
       args = reinterpret_cast<RebootArgs*>(lParam);
       SetWindowLongPtrA(dlg, DWLP_USER, lParam);
       CentreOnSetupWindow(dlg);
-      args->font = CreateHeadingFont("TIMES NEW ROMAN", 22);
-      SendDlgItemMessageA(dlg, IDC_REBOOT_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(args->font),
-                          TRUE);
+      args->font = SetHeadingFont(dlg, IDC_REBOOT_HEADING, "TIMES NEW ROMAN", 22);
       InvalidateRect(GetDlgItem(dlg, IDC_REBOOT_HEADING), nullptr, TRUE);
       SetDlgItemTextA(dlg, IDC_REBOOT_TEXT, args->text);
       return TRUE;
