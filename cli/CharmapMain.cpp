@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Show, write, check and apply Brindlewood character map files (CHARMAP.MAC).",
                kProgram};
   app.footer(kFooter);
+  app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
   app.require_subcommand(1);
 
   std::string showFile;

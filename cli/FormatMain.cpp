@@ -14,6 +14,7 @@
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
 #include "disk/DiskServices.h"
+#include "disk/posix/ContentProbe.h"
 #include "disk/posix/PosixDevice.h"
 #include "hfs/Mdb.h"
 
@@ -28,33 +29,49 @@ constexpr const char* kFooter =
     R"(Formats a 3.5-inch 1.44 MB floppy disk, or an image of one, as an empty
 Macintosh HFS volume (2880 sectors, 1,448,960 bytes free).
 
-TARGET is an image file or a floppy drive such as /dev/fd0. An image that does
-not exist is created with 1,474,560 bytes; an existing file of any other size
-is refused. A drive must be a 3.5-inch 1.44 MB drive and must not be mounted.
+TARGET is an image file, a floppy drive such as /dev/fd0, or a USB floppy
+drive (/dev/sdX). An image that does not exist is created with 1,474,560 bytes,
+allocated in full; an existing file of any other size is refused. A drive must
+be a 3.5-inch 1.44 MB drive and must not be mounted; a USB drive must say so
+itself (a USB stick, card reader or hard disk is refused, and so is a floppy
+disk of another capacity).
 
-Before writing anything the tool reads sectors 0 and 2 and says what the disk
-holds: a DOS disk, a Macintosh disk (and its name) or a blank disk. Overwriting
-a DOS or Macintosh disk takes a yes to the question, or -y; with no terminal to
-ask on and without -y the tool refuses. A quick format needs a Macintosh disk:
+Before writing anything the tool looks at the disk and says what it holds: a
+DOS disk, a Macintosh disk (and its name), any other file system or partition
+table that libblkid knows (and its label), or a blank disk. Overwriting
+anything but a blank disk takes a yes to the question, or -y; with no terminal
+to ask on and without -y the tool refuses. A quick format needs a Macintosh disk:
 on any other disk it becomes a full format. A full format sets the medium and
 formats the 160 tracks, then writes the file system; a quick format only
-writes the file system. Ctrl-C stops the format between two steps; a quick
-format stopped that way leaves a disk that is no longer a Macintosh disk.
+writes the file system. Ctrl-C or SIGTERM stops the format between two steps;
+a quick format stopped that way leaves a disk that is no longer a Macintosh
+disk.
 A missing or write-protected disk is reported; on a terminal the tool then
 offers to retry.
 
-The label has at most 27 characters, given in UTF-8; each must exist in
+The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
 default character map, or through the map file given with --charmap (a
 CHARMAP.MAC, read as the Windows programs read it). Control characters and ':'
 are refused.
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
-Exit status: 0 when the disk was formatted; 1 otherwise, with the reason. A
-refusal writes nothing.)";
+Exit status: 0 when the disk was formatted; 130 when stopped by Ctrl-C, 143 by
+SIGTERM; 1 otherwise, with the reason. A refusal writes nothing.)";
 
+// The signal that asked to stop. The handlers restart interrupted calls, so a transfer or
+// track format finishes and the format stops between two steps.
 volatile std::sig_atomic_t cancelRequested = 0;
-void OnInterrupt(int) { cancelRequested = 1; }
+void OnInterrupt(int sig) { cancelRequested = sig; }
+
+void InstallHandlers() {
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
 
 void Error(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
 
@@ -76,7 +93,13 @@ struct Options {
   std::string target;
 };
 
+int Cancelled() {
+  Error("Format cancelled.");
+  return 128 + cancelRequested;
+}
+
 int Run(const Options& opt) {
+  InstallHandlers();
   // As Brindlewood Utility holds it: an empty table, then the file.
   CharMap charMap{};
   const uint8_t* names = nullptr;
@@ -112,7 +135,8 @@ int Run(const Options& opt) {
       Error(t + " is neither an image file nor a floppy drive. Nothing was written.");
       return 1;
     case TargetKind::kBlockDevice:
-      Error(t + " is not a floppy drive. Nothing was written.");
+      Error(t + " is not a floppy drive" + (info.what.empty() ? "" : " (" + info.what + ")") +
+            ". Nothing was written.");
       return 1;
     case TargetKind::kImage:
       if (info.size != kImageSize) {
@@ -123,6 +147,10 @@ int Run(const Options& opt) {
       }
       break;
     case TargetKind::kFloppy:
+      if (!info.is144Drive && info.usb) {
+        Error(t + " is " + info.what + "; only 1.44 MB disks are formatted. Nothing was written.");
+        return 1;
+      }
       if (!info.is144Drive) {
         Error(t + " is a drive of type " + info.driveType +
               ", not a 3.5-inch 1.44 MB drive. Nothing was written.");
@@ -138,7 +166,7 @@ int Run(const Options& opt) {
   bool created = false;
   if (info.kind == TargetKind::kMissing) {
     // A device name that names nothing is a missing drive, not a new image.
-    if (t.rfind("/dev/", 0) == 0) {
+    if (NamesDeviceNode(t)) {
       Error(t + ": no such device. Nothing was written.");
       return 1;
     }
@@ -155,9 +183,14 @@ int Run(const Options& opt) {
     return 1;
   };
 
+  if (cancelRequested) {
+    refuse("");
+    return Cancelled();
+  }
+
   PosixDevice device(t);
   NoDriver driver;
-  StdioConsole console(kProgram);
+  StdioConsole console(kProgram, &cancelRequested);
   RunOptions run;
   run.target = t;
   Utf8ToCp1252(opt.label, run.label, why);  // already checked by MakeVolumeLabel
@@ -168,26 +201,28 @@ int Run(const Options& opt) {
   run.drawOnTerminal = isatty(STDOUT_FILENO);
   run.created = created;
   run.charMap = names;
+  if (!created) {
+    const ContentFound found = ProbeContent(t);
+    if (!found.type.empty()) run.foreign = DescribeContent(found);
+  }
   DeviceHooks hooks;
   hooks.openError = [&device] { return device.openError(); };
   hooks.flush = [&device] { return device.Flush(); };
-
-  struct sigaction sa {};
-  sa.sa_handler = OnInterrupt;
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
 
   const RunResult result = RunFormat(device, driver, run, console, hooks, &cancelRequested);
   if (opt.stats)
     std::printf("sector reads: %llu, sector writes: %llu\n",
                 static_cast<unsigned long long>(device.reads()),
                 static_cast<unsigned long long>(device.writes()));
+  if (cancelRequested && result.outcome != Outcome::kFormatted) {
+    if (result.outcome == Outcome::kRefused && created) unlink(t.c_str());
+    return Cancelled();
+  }
   switch (result.outcome) {
     case Outcome::kRefused:
       return refuse("");  // the reason is printed; a new image goes again
     case Outcome::kCancelled:
-      Error("Format cancelled.");
-      return 1;
+      return Cancelled();
     case Outcome::kFailed:
       return 1;
     case Outcome::kFormatted:
@@ -226,6 +261,7 @@ int main(int argc, char** argv) {
   app.add_flag("--stats", opt.stats, "Print the number of sector reads and writes at the end");
   app.add_option("TARGET", opt.target, "Image file or floppy drive (such as /dev/fd0)")->required();
   app.footer(kFooter);
+  app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,5 +1,9 @@
 #include "cli/FormatRun.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -22,6 +26,12 @@ void StdioConsole::ErrLine(const std::string& line) {
 }
 
 bool StdioConsole::ReadLine(std::string& line) {
+  while (cancel_) {
+    if (*cancel_) return false;
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    const int n = poll(&in, 1, 100);
+    if (n > 0 || (n < 0 && errno != EINTR)) break;
+  }
   char buffer[256];
   if (!std::fgets(buffer, sizeof buffer, stdin)) return false;
   line = buffer;
@@ -197,10 +207,21 @@ class TerminalPrompts : public UserPrompts {
       found_ = "a Macintosh disk named \"" +
                DisplayMacName(sector + mdb::drVN + 1, length, options_.charMap) + "\"";
       hasData_ = true;
+    } else if (!options_.foreign.empty()) {
+      found_ = options_.foreign;
+      hasData_ = foreign_ = true;
     } else {
       found_ = options_.created ? "a new image" : "a blank disk";
     }
     if (!options_.quiet) console_.Out(options_.target + ": " + found_ + "\n");
+  }
+
+  // Data the dialog does not know (it sees a blank disk) needs the same yes as a DOS disk
+  // before the first step. False: not to be overwritten.
+  bool ConfirmForeign() {
+    Describe();
+    if (!foreign_ || confirmed_) return true;
+    return Confirm("The disk holds " + found_ + ". Do you wish to continue with the format?");
   }
 
   int Show(const char* text, const char*, unsigned flags, PromptOwner) override {
@@ -240,16 +261,17 @@ class TerminalPrompts : public UserPrompts {
     lastError_ = why;
   }
 
-  bool Confirm(const char* question) {
-    if (options_.yes) return true;
+  bool Confirm(const std::string& question) {
+    if (options_.yes) return confirmed_ = true;
     if (!options_.askOnTerminal) {
       console_.ErrLine("not overwriting " + found_ +
                        " without -y (no terminal to ask on). Nothing was written.");
       return false;
     }
-    console_.Out(std::string(question) + " [y/N] ");
+    console_.Out(question + " [y/N] ");
     std::string answer;
-    if (console_.ReadLine(answer) && (answer[0] == 'y' || answer[0] == 'Y')) return true;
+    if (console_.ReadLine(answer) && (answer[0] == 'y' || answer[0] == 'Y'))
+      return confirmed_ = true;
     console_.ErrLine("Nothing was written.");
     return false;
   }
@@ -261,6 +283,8 @@ class TerminalPrompts : public UserPrompts {
   TerminalView* view_ = nullptr;
   bool described_ = false;
   bool hasData_ = false;
+  bool foreign_ = false;    // found_ is what libblkid found
+  bool confirmed_ = false;  // the user said yes to overwriting it
   std::string found_;
   std::string lastError_;
 };
@@ -272,7 +296,9 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
                     const volatile std::sig_atomic_t* cancel) {
   FormatState state;
   TerminalPrompts prompts(options, console, hooks, state);
-  TerminalView view(options, console, hooks, [&prompts] { prompts.Describe(); });
+  bool declined = false;
+  TerminalView view(options, console, hooks,
+                    [&prompts, &declined] { declined = !prompts.ConfirmForeign(); });
   prompts.Attach(&view);
   DiskServices disk(device, driver, prompts);
   HfsStageRunner stages;
@@ -290,6 +316,10 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
       continue;
     }
     if (!view.timerSet) break;
+    if (declined && steps == 0) {
+      dialog.OnCancel();  // nothing written yet: a refusal
+      continue;
+    }
     if (cancel && *cancel) {
       cancelled = true;
       dialog.OnCancel();

@@ -23,16 +23,19 @@ class Console {
   virtual bool ReadLine(std::string& line) = 0;       // false at the end of input
 };
 
-// The C streams, flushed after every piece of output.
+// The C streams, flushed after every piece of output. A nonzero *cancel ends a wait for an
+// answer as the end of input does (signal handlers restart reads, so the wait polls).
 class StdioConsole : public Console {
  public:
-  explicit StdioConsole(const char* program) : program_(program) {}
+  explicit StdioConsole(const char* program, const volatile std::sig_atomic_t* cancel = nullptr)
+      : program_(program), cancel_(cancel) {}
   void Out(const std::string& text) override;
   void ErrLine(const std::string& line) override;
   bool ReadLine(std::string& line) override;
 
  private:
   const char* program_;
+  const volatile std::sig_atomic_t* cancel_;
 };
 
 struct RunOptions {
@@ -44,6 +47,9 @@ struct RunOptions {
   bool askOnTerminal = false;   // standard input is a terminal
   bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
   bool created = false;         // the image was made for this run
+  // What else the target holds, in words (a file system or partition table that libblkid
+  // found); asked about like a DOS or Macintosh disk when the dialog sees a blank disk.
+  std::string foreign;
   // The 128 entries to convert names with; nullptr: the default map.
   const uint8_t* charMap = nullptr;
 };

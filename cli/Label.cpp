@@ -27,6 +27,10 @@ bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std
   std::memset(label, 0, sizeof label);
   std::string ansi;
   if (!Utf8ToCp1252(utf8, ansi, error)) return false;
+  if (ansi.empty()) {
+    error = "is empty; a volume label has 1 to 27 characters";
+    return false;
+  }
   if (ansi.size() > kLabelBufferSize - 1) {
     error = "is " + std::to_string(ansi.size()) + " characters long; a volume label has at most 27";
     return false;

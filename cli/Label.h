@@ -13,9 +13,9 @@ namespace brind::cli {
 inline constexpr size_t kLabelBufferSize = 28;  // 27 characters and a terminator
 
 // Fills label with the terminated Macintosh form of utf8. False, with the reason, for text that
-// is not valid UTF-8, has a character without a code-page-1252 form, a control character or a
-// colon (the separator of HFS paths), or more than 27 characters.
-// map128 is the character map to convert with (128 entries); nullptr means the default map.
+// is empty or not valid UTF-8, has a character without a code-page-1252 form, a control character
+// or a colon (the separator of HFS paths), or more than 27 characters. map128 is the character map
+// to convert with (128 entries); nullptr means the default map.
 bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error,
                      const uint8_t* map128 = nullptr);
 

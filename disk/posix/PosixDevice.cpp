@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "disk/DiskStatus.h"
+#include "disk/posix/UfiDrive.h"
 
 namespace brind {
 
@@ -116,6 +117,16 @@ bool FindLoopMount(const std::string& image, std::string& where) {
 
 std::string Describe(int err) { return std::strerror(err); }
 
+// An ioctl that a signal may interrupt (the floppy driver does not restart its waits).
+template <typename... Args>
+int IoctlRetried(int fd, unsigned long request, Args... args) {
+  int rc;
+  do {
+    rc = ioctl(fd, request, args...);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
+
 }  // namespace
 
 TargetInfo InspectTarget(const std::string& path) {
@@ -151,9 +162,30 @@ TargetInfo InspectTarget(const std::string& path) {
     floppy_drive_params drive{};
     if (ioctl(fd, FDGETDRVPRM, &drive) == 0)
       info.is144Drive = DeviceTypeOfCmos(drive.cmos) == DeviceParams::kType144;
+  } else {
+    SgioTransport drive(fd);
+    const ufi::DriveReport report = ufi::IdentifyDrive(drive);
+    info.what = report.what;
+    if (report.kind == ufi::DriveKind::kFloppy144 || report.kind == ufi::DriveKind::kOtherFloppy) {
+      info.kind = TargetKind::kFloppy;
+      info.usb = true;
+      info.driveType = "USB";
+      info.is144Drive = report.kind == ufi::DriveKind::kFloppy144;
+    }
   }
   close(fd);
   return info;
+}
+
+bool NamesDeviceNode(const std::string& path) {
+  if (path.rfind("/dev/", 0) != 0) return false;
+  const std::string folder = path.substr(0, path.find_last_of('/'));
+  struct stat dev {
+  }, parent{};
+  if (stat("/dev", &dev) != 0) return true;
+  // A folder that does not exist either is no place for an image.
+  if (stat(folder.c_str(), &parent) != 0) return true;
+  return parent.st_dev == dev.st_dev;
 }
 
 bool CreateImage(const std::string& path, std::string& error) {
@@ -162,8 +194,15 @@ bool CreateImage(const std::string& path, std::string& error) {
     error = Describe(errno);
     return false;
   }
-  const bool ok = ftruncate(fd, static_cast<off_t>(kImageSize)) == 0;
-  if (!ok) error = Describe(errno);
+  int err;
+  do {
+    err = posix_fallocate(fd, 0, static_cast<off_t>(kImageSize));
+  } while (err == EINTR);
+  // A file system that cannot allocate ahead (EOPNOTSUPP) still gets a file of the right size.
+  if (err == EOPNOTSUPP || err == EINVAL)
+    err = ftruncate(fd, static_cast<off_t>(kImageSize)) == 0 ? 0 : errno;
+  const bool ok = err == 0;
+  if (!ok) error = Describe(err);
   close(fd);
   if (!ok) unlink(path.c_str());
   return ok;
@@ -180,10 +219,39 @@ PosixDevice::~PosixDevice() {
   std::free(aligned_);
 }
 
+bool PosixDevice::OpenBlock(bool allowNoDisk) {
+  readOnly_ = noDisk_ = false;
+  // O_EXCL claims the device for this process alone. A plain open lets the driver look at the
+  // medium first (and clears a stale disk-change state); a drive without a disk opens only
+  // with O_NONBLOCK, and its transfers then report the missing disk by their codes.
+  const int flags = O_EXCL | O_CLOEXEC;
+  fd_ = open(path_.c_str(), O_RDWR | O_DIRECT | flags);
+  if (fd_ < 0 && errno == EINVAL) fd_ = open(path_.c_str(), O_RDWR | O_SYNC | flags);
+  if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    fd_ = open(path_.c_str(), O_RDONLY | O_DIRECT | flags);
+    if (fd_ < 0 && errno == EINVAL) fd_ = open(path_.c_str(), O_RDONLY | O_SYNC | flags);
+    readOnly_ = fd_ >= 0;
+  }
+  if (fd_ < 0 && allowNoDisk && (errno == ENXIO || errno == ENOMEDIUM || errno == EIO)) {
+    fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | flags);
+    noDisk_ = fd_ >= 0;
+  }
+  return fd_ >= 0;
+}
+
+void PosixDevice::ReopenIfNoDisk() {
+  // A protected disk may have been swapped too.
+  if (!(noDisk_ || (block_ && readOnly_)) || fd_ < 0) return;
+  // The exclusive claim allows one descriptor: let go, then take the drive back either way.
+  close(fd_);
+  fd_ = -1;
+  if (!OpenBlock(false)) OpenBlock(true);
+}
+
 uint32_t PosixDevice::Open() {
   Close();
   openError_.clear();
-  readOnly_ = false;
+  readOnly_ = noDisk_ = ufi_ = false;
   struct stat st {};
   if (stat(path_.c_str(), &st) != 0) {
     const int err = errno;
@@ -209,18 +277,21 @@ uint32_t PosixDevice::Open() {
       openError_ = path_ + " is mounted on " + where;
       return EBUSY;
     }
-    // O_EXCL claims the device for this process alone. A plain open lets the driver look at the
-    // medium first (and clears a stale disk-change state); a drive without a disk opens only
-    // with O_NONBLOCK, and its transfers then report the missing disk by their codes.
-    const int flags = O_EXCL | O_CLOEXEC;
-    fd_ = open(path_.c_str(), O_RDWR | O_DIRECT | flags);
-    if (fd_ < 0 && errno == EINVAL) fd_ = open(path_.c_str(), O_RDWR | O_SYNC | flags);
-    if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-      fd_ = open(path_.c_str(), O_RDONLY | O_DIRECT | flags);
-      readOnly_ = fd_ >= 0;
+    if (!OpenBlock(true)) {
+      const int err = errno;
+      openError_ =
+          path_ + ": " + (err == EBUSY ? std::string("in use by another program") : Describe(err));
+      return static_cast<uint32_t>(err);
     }
-    if (fd_ < 0 && (errno == ENXIO || errno == ENOMEDIUM || errno == EIO))
-      fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | flags);
+    // A block device without the floppy ioctls may be a USB floppy drive.
+    floppy_drive_name name{};
+    if (ioctl(fd_, FDGETDRVTYP, name) != 0) {
+      SgioTransport drive(fd_);
+      const ufi::DriveReport report = ufi::IdentifyDrive(drive);
+      ufi_ = report.kind == ufi::DriveKind::kFloppy144;
+      readOnly_ = readOnly_ || (ufi_ && report.writeProtected);
+    }
+    return 0;
   } else {
     openError_ = path_ + " is neither an image file nor a block device";
     return ENODEV;
@@ -270,7 +341,20 @@ uint16_t PosixDevice::TransferErrorCode(int err, bool write) {
     default:
       break;
   }
-  if (block_) {
+  if (ufi_) {
+    // The block layer only says "I/O error": the drive's sense data says why.
+    SgioTransport drive(fd_);
+    uint8_t header[8] = {};
+    const ufi::CommandResult ready = drive.Execute(ufi::TestUnitReady(), nullptr, 0, true);
+    if (ready.delivered && !ready.good) {
+      const uint16_t code =
+          ufi::StatusOfSense(ready.sense, write ? ufi::Operation::kWrite : ufi::Operation::kRead);
+      if (code != kDiskGeneralFailure) return code;
+    }
+    const ufi::CommandResult mode = drive.Execute(ufi::ModeSense(0x3F, 8), header, 8, true);
+    if (write && mode.good && ufi::DecodeWriteProtected(header, mode.received))
+      return kDiskWriteProtected;
+  } else if (block_) {
     // The floppy driver reports most trouble as an I/O error; the drive's state tells which.
     floppy_drive_struct state{};
     if (ioctl(fd_, FDPOLLDRVSTAT, &state) == 0) {
@@ -285,8 +369,10 @@ DeviceResult PosixDevice::Transfer(uint32_t sector, uint8_t* in, const uint8_t* 
   const bool write = out != nullptr;
   if (fd_ < 0) return DeviceResult::Failure(kDiskNotReady);
   if (sector >= kTotalSectors) return DeviceResult::Failure(kDiskSectorNotFound);
-  if (write && readOnly_) return DeviceResult::Failure(kDiskWriteProtected);
   EndFormatting();
+  ReopenIfNoDisk();
+  if (fd_ < 0) return DeviceResult::Failure(kDiskNotReady);
+  if (write && readOnly_) return DeviceResult::Failure(kDiskWriteProtected);
   const auto offset = static_cast<off_t>(sector) * kSectorSize;
   uint8_t* buffer = block_ && aligned_ ? aligned_ : (write ? const_cast<uint8_t*>(out) : in);
   if (write && buffer != out) std::memcpy(buffer, out, kSectorSize);
@@ -313,6 +399,15 @@ DeviceResult PosixDevice::WriteSector(uint8_t, uint32_t sector, const uint8_t* b
 DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder) {
   if (fd_ < 0) return DeviceResult::Failure(kDiskNoDisk);
   if (head >= kHeads || cylinder >= kCylinders) return DeviceResult::Failure(kDiskGeneralFailure);
+  if (ufi_) {
+    ReopenIfNoDisk();
+    if (fd_ < 0) return DeviceResult::Failure(kDiskNoDisk);
+    // "Denied" makes the dialog look at the disk and offer Retry, as for any UFI failure.
+    if (readOnly_) return DeviceResult::Failure(kDiskAccessDenied);
+    SgioTransport drive(fd_);
+    const DiskStatus status = ufi::FormatTrack(drive, head, cylinder);
+    return status == kDiskOk ? DeviceResult::Success() : DeviceResult::Failure(status);
+  }
   if (readOnly_) return DeviceResult::Failure(kDiskTrackWriteProtected);
   if (!block_) {
     // An image has no low-level format: the track's sectors get the filler a real format leaves.
@@ -325,13 +420,13 @@ DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder)
     return DeviceResult::Success();
   }
   if (!formatting_) {
-    if (ioctl(fd_, FDFMTBEG) != 0) return DeviceResult::Failure(kDiskGeneralFailure);
+    if (IoctlRetried(fd_, FDFMTBEG) != 0) return DeviceResult::Failure(kDiskGeneralFailure);
     formatting_ = true;
   }
   format_descr track{};
   track.head = head;
   track.track = cylinder;
-  if (ioctl(fd_, FDFMTTRK, &track) == 0) return DeviceResult::Success();
+  if (IoctlRetried(fd_, FDFMTTRK, &track) == 0) return DeviceResult::Success();
   switch (errno) {
     case EROFS:
       return DeviceResult::Failure(kDiskTrackWriteProtected);
@@ -359,7 +454,7 @@ DeviceResult PosixDevice::GetDeviceParams(uint8_t, DeviceParams& params) {
   uint8_t type = DeviceParams::kType144;
   uint16_t cylinders = kCylinders, perTrack = kSectorsPerTrack;
   uint16_t total = static_cast<uint16_t>(kTotalSectors);
-  if (block_) {
+  if (block_ && !ufi_) {
     floppy_drive_params drive{};
     // A block device that does not answer the floppy ioctls is a drive of no floppy type.
     type = ioctl(fd_, FDGETDRVPRM, &drive) == 0 ? DeviceTypeOfCmos(drive.cmos) : 0xFF;
@@ -386,7 +481,8 @@ DeviceResult PosixDevice::SetDeviceParams(uint8_t, const DeviceParams& params) {
       params.bytesPerSector() != kSectorSize || params.totalSectors() != kTotalSectors ||
       params.sectorsPerTrack() != kSectorsPerTrack)
     return DeviceResult::Failure(kDiskGeneralFailure);
-  if (!block_) return DeviceResult::Success();
+  // A USB drive is told the capacity with each track it formats.
+  if (!block_ || ufi_) return DeviceResult::Success();
   // The kernel's own description of the 3.5-inch 1.44 MB medium.
   floppy_struct medium{};
   medium.size = kTotalSectors;

@@ -15,7 +15,7 @@ inline constexpr uint64_t kImageSize = 1474560;
 enum class TargetKind {
   kMissing,      // nothing at the path
   kImage,        // a regular file
-  kFloppy,       // a block device that answers the floppy ioctls
+  kFloppy,       // a block device that answers the floppy ioctls, or a USB floppy drive
   kBlockDevice,  // a block device that is not a floppy drive
   kOther,        // a directory, character device, ...
 };
@@ -28,12 +28,20 @@ struct TargetInfo {
   std::string mountedOn;  // where, when it is
   std::string driveType;  // floppy drives: the kernel's name of the drive type ("H1440", ...)
   bool is144Drive = false;
+  bool usb = false;   // a USB floppy drive (a SCSI disk that answers as one)
+  std::string what;   // a USB device that is refused, in words ("a removable disk of 16 MB")
   std::string error;  // set when the path could not be examined
 };
 TargetInfo InspectTarget(const std::string& path);
 
-// Creates a new image of kImageSize zero bytes; false (with the reason) if that fails or the
-// path exists.
+// A path that does not exist but would be a device node: its folder is /dev itself (or another
+// folder of the file system that holds the device nodes), not a file system mounted below it
+// such as /dev/shm.
+bool NamesDeviceNode(const std::string& path);
+
+// Creates a new image of kImageSize zero bytes, allocated in full so that a full file system
+// is found now rather than in the middle of a format; false (with the reason) if that fails or
+// the path exists.
 bool CreateImage(const std::string& path, std::string& error);
 
 class PosixDevice : public DiskDeviceBinding {
@@ -65,6 +73,11 @@ class PosixDevice : public DiskDeviceBinding {
 
  private:
   DeviceResult Transfer(uint32_t sector, uint8_t* in, const uint8_t* out);
+  // Opens the block device; without allowNoDisk an empty drive is a failure (errno set).
+  bool OpenBlock(bool allowNoDisk);
+  // A drive opened without a disk, or with a protected one, is reopened for direct, synchronous
+  // transfers as soon as it can be (after a Retry, when a writable disk is in).
+  void ReopenIfNoDisk();
   void EndFormatting();
   uint16_t TransferErrorCode(int err, bool write);
 
@@ -72,6 +85,8 @@ class PosixDevice : public DiskDeviceBinding {
   int fd_ = -1;
   bool block_ = false;
   bool readOnly_ = false;
+  bool noDisk_ = false;      // opened with O_NONBLOCK: buffered, and the drive was empty
+  bool ufi_ = false;         // a USB floppy drive, formatted over SG_IO
   bool formatting_ = false;  // between the kernel's begin and end of a track format run
   int lockDepth_ = 0;
   uint8_t* aligned_ = nullptr;  // direct transfers of a block device need an aligned buffer

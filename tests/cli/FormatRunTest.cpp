@@ -72,7 +72,7 @@ constexpr char kNote[] =
 
 // Which disks are formatted without a question, which take -y or a yes, and what is printed.
 TEST(FormatRun, QuestionsAndTheirAnswers) {
-  enum Disk { kBlank, kNewImage, kDos, kMac };
+  enum Disk { kBlank, kNewImage, kDos, kMac, kExt2 };  // kExt2: blank to the dialog
   struct Case {
     const char* what;
     Disk disk;
@@ -113,6 +113,23 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
        ""},
       {"DOS disk, full, -y", kDos, false, true, false, nullptr, Outcome::kFormatted, true,
        "disk.img: a DOS disk labelled \"DOSLABEL\"\nFormatting...\nCreating File System...\n", ""},
+      {"ext2, full, without -y", kExt2, false, false, false, nullptr, Outcome::kRefused, false,
+       "disk.img: an ext2 file system\n",
+       "not overwriting an ext2 file system without -y (no terminal to ask on). Nothing was "
+       "written."},
+      {"ext2, full, no typed", kExt2, false, false, true, "n\n", Outcome::kRefused, false,
+       "disk.img: an ext2 file system\nThe disk holds an ext2 file system. Do you wish to "
+       "continue with the format? [y/N] ",
+       "Nothing was written."},
+      {"ext2, quick, yes typed once", kExt2, true, false, true, "y\n", Outcome::kFormatted, true,
+       "disk.img: an ext2 file system\nYou cannot do a Quick format because the disk is not "
+       "Macintosh formatted or the capacity does not match.\n\nClick OK to perform a Full "
+       "format. [y/N] " +
+           std::string(kNote) + "Formatting...\nCreating File System...\n",
+       ""},
+      {"ext2 behind a DOS boot sector", kDos, false, true, false, nullptr, Outcome::kFormatted,
+       true, "disk.img: a DOS disk labelled \"DOSLABEL\"\nFormatting...\nCreating File System...\n",
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -120,6 +137,7 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
     if (c.disk == kDos) r.DosDisk();
     if (c.disk == kMac) r.MacDisk();
     r.options.created = c.disk == kNewImage;
+    if (c.disk == kExt2 || std::strstr(c.what, "behind")) r.options.foreign = "an ext2 file system";
     r.options.quick = c.quick;
     r.options.yes = c.yes;
     r.options.askOnTerminal = c.terminal;

@@ -84,7 +84,8 @@ TEST(VolumeLabel, LengthAndCharactersAllowed) {
     bool ok;
   };
   const Case cases[] = {
-      {"", true},
+      {"", false},
+      {"x", true},
       {std::string(27, 'x'), true},
       {std::string(28, 'x'), false},
       {std::string(26, 'x') + "\xC3\xA9", kHaveMap},  // 27 characters in 28 bytes of UTF-8

@@ -91,6 +91,74 @@ cp twin.img ro.img; chmod 0444 ro.img; sum=$(sha1sum <ro.img)
 refused "read-only image" "write protected" setpriv --reuid=65534 --regid=65534 --clear-groups "$tool" -y ro.img
 unchanged "read-only image" ro.img "$sum"
 
+# --- data the dialog does not know is named, and not overwritten without a yes
+head -c 1474560 /dev/zero >ext2.img && mkfs.ext2 -q -L extdocs ext2.img
+python3 -c "
+b = bytearray(1474560)
+for sector, kind in ((16, 1), (17, 255)):  # a primary volume descriptor, then the terminator
+    o = sector * 2048
+    b[o], b[o + 1:o + 7] = kind, b'CD001\x01'
+b[16 * 2048 + 40:16 * 2048 + 72] = b'DISC'.ljust(32)
+open('iso.img', 'wb').write(b)"
+head -c 1474560 /dev/zero >fat.img && mformat -i fat.img -f 1440 -v FATNOSIG :: \
+  && printf '\0\0' | dd of=fat.img bs=1 seek=510 conv=notrunc status=none
+for c in 'ext2.img|an ext2 file system labelled "extdocs"' 'iso.img|an ISO 9660 file system labelled "DISC"' \
+         'fat.img|a FAT file system labelled "FATNOSIG"'; do
+  img=${c%%|*} name=${c#*|}; sum=$(sha1sum <"$img")
+  refused "$img without a terminal" "not overwriting $name without -y" "$tool" --full -L X "$img"
+  unchanged "$img without a terminal" "$img" "$sum"
+  if command -v script >/dev/null; then
+    (sleep 0.3; echo n) | script -qec "'$tool' --full -L X $img" /dev/null >out.txt 2>&1
+    grep -qF "The disk holds $name. Do you wish to continue" out.txt && ok "$img: named in the question" \
+      || fail "$img on a terminal: $(cat out.txt)"
+    unchanged "$img answered no" "$img" "$sum"
+  fi
+done
+"$tool" -y -q -L Ext ext2.img && [ "$(head -c 1026 ext2.img | tail -c 2)" = BD ] \
+  && ok "-y overwrites it" || fail "-y on an ext2 image"
+sum=$(sha1sum <mac.img)
+refused "an empty label" "is empty" "$tool" -y -L "" mac.img
+unchanged "an empty label" mac.img "$sum"
+
+# --- Ctrl-C and SIGTERM stop between two steps; every write is slowed so the signal lands
+# in the middle
+interrupted() {  # signal, expected exit, tool arguments...
+  local sig=$1 want=$2; shift 2
+  strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=20000 \
+    sh -c 'echo $$ >pid.txt; exec "$0" "$@"' "$tool" "$@" >out.txt 2>err.txt &
+  local strace=$!
+  sleep 0.6
+  kill -"$sig" "$(cat pid.txt)"
+  wait $strace
+  local rc=$?
+  [ $rc -eq "$want" ] && grep -q 'Format cancelled' err.txt && ok "$sig: cancelled, exit $want" \
+    || fail "$sig: exit $rc, $(cat err.txt)"
+}
+if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+  cp twin.img int.img
+  interrupted INT 130 -y --full -L Stopped int.img
+  [ "$(head -c 1026 int.img | tail -c 2)" != BD ] && ! cmp -s int.img twin.img \
+    && ok "a stopped full format leaves no Macintosh disk" || fail "after SIGINT the disk still reads as before"
+  cp twin.img term.img
+  interrupted TERM 143 -y --quick -L Stopped term.img
+  [ "$(head -c 1026 term.img | tail -c 2)" != BD ] && ok "a stopped quick format is no Macintosh disk" \
+    || fail "after SIGTERM the quick-formatted disk still reads as Macintosh"
+fi
+
+# --- where images may be made
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  shm=/dev/shm/brind-$$.img; rm -f "$shm"
+  "$tool" -q -L Shm "$shm" && [ "$(head -c 1026 "$shm" | tail -c 2)" = BD ] \
+    && ok "an image in /dev/shm is created and formatted" || fail "image in /dev/shm"
+  rm -f "$shm"
+fi
+mkdir -p small
+if mount -t tmpfs -o size=512k tmpfs small 2>/dev/null; then
+  refused "an image on a full file system" "No space left on device" "$tool" -y small/full.img
+  [ ! -e small/full.img ] && ok "no partial image is left" || fail "small/full.img was left"
+  umount small
+fi
+
 # --- output: one line per phase without a terminal
 "$tool" -y --full -L Lines lines.img >out.txt 2>err.txt
 [ "$(grep -c "" out.txt)" = 4 ] && grep -qx 'Formatting...' out.txt && grep -qx 'Creating File System...' out.txt \
@@ -100,6 +168,7 @@ unchanged "read-only image" ro.img "$sum"
 "$tool" --help >out.txt 2>&1 && grep -q -- '--quick' out.txt && grep -q 1,474,560 out.txt \
   && ok "--help" || fail "--help: $(cat out.txt)"
 refused "--quick with --full" "excludes" "$tool" --quick --full x.img
+"$tool" --version | grep -qx 'brindlewood-format [0-9.]*' && ok "--version" || fail "--version"
 
 refused "a device path that names nothing" "no such device" "$tool" -y /dev/brind-no-such-drive
 [ ! -e /dev/brind-no-such-drive ] && ok "no image is made under /dev" || { rm -f /dev/brind-no-such-drive; fail "an image was made under /dev"; }
