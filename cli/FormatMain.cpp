@@ -40,14 +40,13 @@ Before writing anything the tool looks at the disk and says what it holds: a
 DOS disk, a Macintosh disk (and its name), any other file system or partition
 table that libblkid knows (and its label), or a blank disk. Overwriting
 anything but a blank disk takes a yes to the question, or -y; with no terminal
-to ask on and without -y the tool refuses. A quick format needs a Macintosh disk:
-on any other disk it becomes a full format. A full format sets the medium and
-formats the 160 tracks, then writes the file system; a quick format only
+to ask on and without -y the tool refuses. A quick format needs a Macintosh
+disk: on any other disk it becomes a full format. A full format sets the medium
+and formats the 160 tracks, then writes the file system; a quick format only
 writes the file system. Ctrl-C or SIGTERM stops the format between two steps;
 a quick format stopped that way leaves a disk that is no longer a Macintosh
-disk.
-A missing or write-protected disk is reported; on a terminal the tool then
-offers to retry.
+disk. A missing or write-protected disk is reported; on a terminal the tool
+then offers to retry.
 
 The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -252,14 +251,16 @@ int main(int argc, char** argv) {
                             "Set the medium and format all 160 tracks, then write the file system");
   quick->excludes(full);
   app.add_option("-L,--label", opt.label,
-                 "Volume label, at most 27 characters (default \"Untitled\")");
+                 "Volume label, 1 to 27 characters (default \"Untitled\")");
   app.add_option("--charmap", opt.charMapFile,
                  "Character map file (CHARMAP.MAC) to convert the label with, instead of the "
                  "default map");
-  app.add_flag("-y,--yes", opt.yes, "Overwrite a DOS or Macintosh disk without asking");
+  app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats, "Print the number of sector reads and writes at the end");
-  app.add_option("TARGET", opt.target, "Image file or floppy drive (such as /dev/fd0)")->required();
+  app.add_option("TARGET", opt.target,
+                 "Image file, floppy drive (/dev/fd0) or USB floppy drive (/dev/sdX)")
+      ->required();
   app.footer(kFooter);
   app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
   try {

@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xdotool imagemagick mscompress mtools
   hfsutils python3 strace
-  libblkid-dev e2fsprogs
+  libblkid-dev e2fsprogs dpkg-dev man-db
   qemu-system-x86 busybox-static cpio
 )
 missing=()

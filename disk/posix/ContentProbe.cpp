@@ -1,6 +1,10 @@
 #include "disk/posix/ContentProbe.h"
 
 #include <blkid/blkid.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace brind {
 
@@ -12,9 +16,7 @@ std::string Value(blkid_probe probe, const char* name) {
   return data;
 }
 
-}  // namespace
-
-ContentFound ProbeContent(const std::string& path) {
+ContentFound ProbeInThisProcess(const std::string& path) {
   ContentFound found;
   blkid_probe probe = blkid_new_probe_from_filename(path.c_str());
   if (!probe) return found;
@@ -34,6 +36,53 @@ ContentFound ProbeContent(const std::string& path) {
     found.type = "several";
   }
   blkid_free_probe(probe);
+  return found;
+}
+
+}  // namespace
+
+ContentFound ProbeContent(const std::string& path) {
+  // In a child: libblkid can leave a descriptor of the drive open (seen on /dev/fd0 with /proc
+  // mounted), and the floppy driver refuses to format a drive that is open twice.
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t child = fork();
+  if (child < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return {};
+  }
+  if (child == 0) {
+    close(fds[0]);
+    const ContentFound f = ProbeInThisProcess(path);
+    const std::string out = f.type + '\n' + f.label + '\n' + (f.partitionTable ? "p" : "") +
+                            (f.ambiguous ? "a" : "") + '\n';
+    ssize_t ignored = write(fds[1], out.data(), out.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string in;
+  char buffer[256];
+  for (;;) {
+    const ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n > 0) {
+      in.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(fds[0]);
+  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  ContentFound found;
+  const size_t a = in.find('\n'), b = a == std::string::npos ? a : in.find('\n', a + 1);
+  if (b == std::string::npos) return found;
+  found.type = in.substr(0, a);
+  found.label = in.substr(a + 1, b - a - 1);
+  const std::string flags = in.substr(b + 1);
+  found.partitionTable = flags.find('p') != std::string::npos;
+  found.ambiguous = flags.find('a') != std::string::npos;
   return found;
 }
 

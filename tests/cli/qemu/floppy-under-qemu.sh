@@ -68,7 +68,7 @@ timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
   -append "console=ttyS0 quiet panic=-1 no_timer_check brindcase=nodisk" -device floppy,unit=0,drive-type=144 \
   -device floppy,unit=1,drive-type=288
 usb() {  # serial, image, extra drive options
-  echo "-drive if=none,id=$1,format=raw,file=$2$3 -device usb-storage,bus=ehci.0,drive=$1,serial=$1,removable=on"
+  echo "-drive if=none,id=$1,format=raw,file=$2${3:-} -device usb-storage,bus=ehci.0,drive=$1,serial=$1,removable=on"
 }
 timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
   -serial "file:$work/usb.log" -kernel "$kernel" -initrd "$work/initrd.gz" \

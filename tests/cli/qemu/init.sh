@@ -16,12 +16,17 @@ if [ "${brindcase:-}" = usb ]; then
   for m in scsi_common scsi_mod crct10dif_common crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod \
            usb-common usbcore ehci-hcd ehci-pci; do insmod /modules/$m.ko; done
   insmod /modules/usb-storage.ko delay_use=0
-  for i in $(seq 40); do [ -b /dev/sdd ] && break; sleep 0.25; done
-  # The disks by the serial numbers qemu gave their USB devices.
-  for d in /sys/block/sd*; do
-    serial=$(cat "$(readlink -f "$d/device")/../../../../serial" 2>/dev/null)
-    eval "dev_$serial=/dev/${d##*/}"
+  # The disks by the serial numbers qemu gave their USB devices; a busy host enumerates slowly.
+  for i in $(seq 240); do
+    for d in /sys/block/sd*; do
+      [ -e "$d" ] || continue
+      serial=$(cat "$(readlink -f "$d/device")/../../../../serial" 2>/dev/null)
+      [ -n "$serial" ] && eval "dev_$serial=/dev/${d##*/}"
+    done
+    [ -n "${dev_QUICK:-}" ] && [ -n "${dev_FULL:-}" ] && [ -n "${dev_PROT:-}" ] && [ -n "${dev_STICK:-}" ] && break
+    sleep 0.25
   done
+  echo "RESULT usb-disks $dev_QUICK $dev_FULL $dev_PROT $dev_STICK"
   run usbquick /brindlewood-format --quick -y -L "From USB" "$dev_QUICK"
   run usbfull /brindlewood-format --full -y -L "Full USB" "$dev_FULL"
   run usbprot /brindlewood-format --full -y -L "Protected" "$dev_PROT"
