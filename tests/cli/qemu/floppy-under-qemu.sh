@@ -62,11 +62,53 @@ timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
   -append "console=ttyS0 quiet panic=-1 no_timer_check" \
   -drive if=floppy,index=0,format=raw,file="$work/a.img" \
   -drive if=floppy,index=1,format=raw,file="$work/b.img",readonly=on
-# A drive with no disk in it, and a 2.88 MB drive.
+# A drive with no disk in it, and a 2.88 MB drive. The serial line and qemu's monitor are sockets:
+# at each Retry question the host puts a disk in the drive and answers r.
+cp "$work/b.orig" "$work/retry-protected.img"; cp "$work/a.orig" "$work/retry.img"
 timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
-  -serial "file:$work/nodisk.log" -kernel "$kernel" -initrd "$work/initrd.gz" \
-  -append "console=ttyS0 quiet panic=-1 no_timer_check brindcase=nodisk" -device floppy,unit=0,drive-type=144 \
-  -device floppy,unit=1,drive-type=288
+  -serial "unix:$work/serial.sock,server=on,wait=on" -monitor "unix:$work/monitor.sock,server=on,wait=off" \
+  -kernel "$kernel" -initrd "$work/initrd.gz" \
+  -append "console=ttyS0 quiet panic=-1 no_timer_check brindcase=nodisk" \
+  -drive if=none,id=fd0media -device floppy,unit=0,drive=fd0media,drive-type=144 \
+  -device floppy,unit=1,drive-type=288 &
+qemu=$!
+python3 - "$work" <<'PY' || echo "the serial line of the guest with an empty drive failed"
+import socket, sys, time
+work = sys.argv[1]
+def connect(name):
+    for _ in range(100):
+        try:
+            s = socket.socket(socket.AF_UNIX)
+            s.connect(f"{work}/{name}")
+            return s
+        except OSError:
+            time.sleep(0.1)
+    raise SystemExit(f"no {name}")
+serial, log, seen = connect("serial.sock"), open(f"{work}/nodisk.log", "wb"), b""
+serial.settimeout(180)
+def until(text):
+    global seen
+    while text not in seen:
+        data = serial.recv(4096)
+        if not data:
+            raise SystemExit(f"the guest ended before {text}")
+        seen += data
+        log.write(data)
+def insert(image, mode):
+    monitor = connect("monitor.sock")
+    monitor.sendall(f"change fd0media {work}/{image} raw {mode}\n".encode())
+    time.sleep(1)
+    monitor.close()
+    serial.sendall(b"r\n")
+until(b"RESULT prompt 1")
+insert("retry-protected.img", "read-only")
+until(b"RESULT prompt 2")
+insert("retry.img", "read-write")
+until(b"RESULT done")
+while data := serial.recv(4096):
+    log.write(data)
+PY
+wait $qemu
 usb() {  # serial, image, extra drive options
   echo "-drive if=none,id=$1,format=raw,file=$2${3:-} -device usb-storage,bus=ehci.0,drive=$1,serial=$1,removable=on"
 }
@@ -95,6 +137,12 @@ grep -aq 'RESULT nodisk exit=1' "$work/nodisk.log" && grep -aq 'OUTPUT nodisk: .
 grep -aq 'OUTPUT type288: .*not a 3.5-inch 1.44 MB drive' "$work/nodisk.log" \
   && ok "a 2.88 MB drive is refused" || fail "2.88 MB drive"
 cmp -s "$work/b.img" "$work/b.orig" && ok "the write-protected disk is unchanged" || fail "B: changed"
+# After each Retry the drive is opened again for direct writes: the protected disk is found
+# protected at once (not at the final flush), and the writable one is formatted.
+grep -aq 'OUTPUT retry: .*There is no disk in this drive.*click retry.*write protected.*click retry' "$work/nodisk.log" \
+  && grep -aq 'RESULT retry exit=0' "$work/nodisk.log" && cmp -s "$work/retry-protected.img" "$work/b.orig" \
+  && HOME=$work hmount "$work/retry.img" >/dev/null 2>&1 && HOME=$work hvol 2>&1 | grep -q 'Volume name is "Retry"' \
+  && ok "Retry with no disk, then a protected disk, then a writable one" || fail "Retry on the terminal"
 
 "$tool" -q --full -L "From A Guest" "$work/native.img"
 "$tool" -q --full -L "Full USB" "$work/native-full.img"

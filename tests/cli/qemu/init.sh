@@ -40,6 +40,20 @@ for i in 1 2 3 4 5 6 7 8 9 10; do [ -b /dev/fd0 ] && [ -b /dev/fd1 ] && break; s
 if [ "${brindcase:-}" = nodisk ]; then  # set on the kernel command line
   run nodisk /brindlewood-format --full -y -L Empty /dev/fd0
   run type288 /brindlewood-format --full -y -L Empty /dev/fd1
+  # Retry on the serial terminal: the host inserts a protected disk at the first question and a
+  # writable one at the second.
+  /brindlewood-format --full -L Retry /dev/fd0 </dev/ttyS0 >/retry.txt 2>&1 &
+  tool=$!
+  for n in 1 2; do
+    for i in $(seq 300); do
+      [ "$(grep -o 'click retry' /retry.txt | wc -l)" -ge $n ] && break
+      sleep 0.2
+    done
+    echo "RESULT prompt $n"
+  done
+  wait $tool
+  echo "RESULT retry exit=$?"
+  sed "s/^/OUTPUT retry: /" /retry.txt
   echo "RESULT done"
   poweroff -f
 fi
