@@ -122,12 +122,14 @@ unchanged "an empty label" mac.img "$sum"
 
 # --- Ctrl-C and SIGTERM stop between two steps; every write is slowed so the signal lands
 # in the middle
-interrupted() {  # signal, expected exit, tool arguments...
-  local sig=$1 want=$2; shift 2
+interrupted() {  # signal, expected exit, the phase to signal in, tool arguments...
+  local sig=$1 want=$2 phase=$3; shift 3
+  rm -f out.txt
   strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=20000 \
     sh -c 'echo $$ >pid.txt; exec "$0" "$@"' "$tool" "$@" >out.txt 2>err.txt &
-  local strace=$!
-  sleep 0.6
+  local strace=$! i
+  for i in $(seq 100); do grep -q "$phase" out.txt 2>/dev/null && break; sleep 0.1; done
+  sleep 0.4  # some writes into the phase
   kill -"$sig" "$(cat pid.txt)"
   wait $strace
   local rc=$?
@@ -136,11 +138,11 @@ interrupted() {  # signal, expected exit, tool arguments...
 }
 if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
   cp twin.img int.img
-  interrupted INT 130 -y --full -L Stopped int.img
+  interrupted INT 130 Formatting -y --full -L Stopped int.img
   [ "$(head -c 1026 int.img | tail -c 2)" != BD ] && ! cmp -s int.img twin.img \
     && ok "a stopped full format leaves no Macintosh disk" || fail "after SIGINT the disk still reads as before"
   cp twin.img term.img
-  interrupted TERM 143 -y --quick -L Stopped term.img
+  interrupted TERM 143 "Creating File System" -y --quick -L Stopped term.img
   [ "$(head -c 1026 term.img | tail -c 2)" != BD ] && ok "a stopped quick format is no Macintosh disk" \
     || fail "after SIGTERM the quick-formatted disk still reads as Macintosh"
 fi
