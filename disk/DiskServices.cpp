@@ -1,6 +1,6 @@
 #include "disk/DiskServices.h"
 
-#include <cstdio>
+#include <cstring>
 
 namespace brind {
 
@@ -130,8 +130,12 @@ uint16_t DiskServices::CheckDrive(uint8_t drive, uint8_t checkOnly) {
 }
 
 void DiskServices::SearchRoot(const char* drivePath) {
-  char pattern[16];
-  std::snprintf(pattern, sizeof pattern, "%s\\*.*", drivePath ? drivePath : "");
+  // Built by hand: the Win32 programs carry no printf.
+  char pattern[16] = {};
+  size_t len = 0;
+  for (; drivePath && drivePath[len] && len < sizeof pattern - 5; ++len)
+    pattern[len] = drivePath[len];
+  std::memcpy(pattern + len, "\\*.*", 5);
   device_.SearchRoot(pattern);
 }
 

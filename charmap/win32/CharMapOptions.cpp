@@ -194,7 +194,9 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   theInstance = instance;
   thePrompts.mainWindow = owner;
   PROPSHEETPAGEA page{};
-  page.dwSize = sizeof page;
+  // Windows 95's common controls (4.00) refuse a sheet or page of a size they do not know: the
+  // first-version layouts, whatever the headers' structures have grown to.
+  page.dwSize = PROPSHEETPAGEA_V1_SIZE;
   page.dwFlags = PSP_USETITLE;
   page.hInstance = instance;
   page.pszTemplate = MAKEINTRESOURCEA(kPageTemplate);
@@ -202,7 +204,7 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   page.pszTitle = "Character Mapping";
   page.lParam = 0;
   PROPSHEETHEADERA sheet{};
-  sheet.dwSize = sizeof sheet;
+  sheet.dwSize = PROPSHEETHEADERA_V1_SIZE;
   sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
   sheet.hwndParent = owner;
   sheet.hInstance = instance;
@@ -211,7 +213,10 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   sheet.nStartPage = 0;
   sheet.ppsp = &page;
   sheet.pfnCallback = SheetCallback;
-  PropertySheetA(&sheet);
+  if (PropertySheetA(&sheet) < 0) {
+    thePrompts.Show("The Options could not be opened.", "Options", kMbOk | kMbIconError,
+                    PromptOwner::kMainWindow);
+  }
   thePrompts.activeDialog = nullptr;
 }
 
