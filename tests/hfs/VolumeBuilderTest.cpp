@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -307,7 +307,8 @@ case "$scenario" in
     [ -d "$c/Brindlewood" ] && fail "directory left: $(ls "$c/Brindlewood")" || ok "the installation was removed"
     expect_eq "$(reg_value "$product" InstallDir)" "" "product key removed"
     expect_eq "$(reg_value "$runonce" 'Brindlewood Cleanup')" "" "no clean-up entry for a directory that is gone"
-    [ -e "$c/CLEANUP.EXE" ] && fail "a CLEANUP.EXE at the root of C:" || ok "nothing copied to the root of C:"
+    [ -f "$c/windows/temp/CLEANUP.EXE" ] || [ -f "$c/windows/TEMP/CLEANUP.EXE" ] &&
+      fail "a clean-up program stays in TEMP" || ok "no clean-up program in TEMP"
     ;;
   remove-typed)
     # "setup /u" typed at a prompt on A: (an unquoted command line): the current directory says

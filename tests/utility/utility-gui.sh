@@ -98,6 +98,8 @@ ask_tool() {  # --focus|--texts TITLE
   rm -f "$work/tool.txt"
   wine explorer /desktop=shot,800x600 "$work/repaint.exe" "$1" "$2" "$(winepath -w "$work/tool.txt")" \
     >/dev/null 2>&1 || true
+  for _ in $(seq 1 50); do [ -s "$work/tool.txt" ] && break; sleep 0.1; done
+  sleep 0.2
   tr -d '\r' <"$work/tool.txt" 2>/dev/null || true
 }
 
