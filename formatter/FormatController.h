@@ -1,7 +1,7 @@
 // The format dialog and the timer-driven format sequence, with no window in them: every
 // platform's dialog forwards its messages to these entry points and draws through FormatView.
 //
-//   WM_INITDIALOG            -> OnInitDialog (its result is the handler's report)
+//   WM_INITDIALOG            -> OnInitDialog (true: it put the focus on Start, answer FALSE)
 //   CBN_SELCHANGE from 1007  -> OnDriveSelectionChange
 //   WM_COMMAND IDOK          -> OnStart (then the checks and questions of OnStartFormat)
 //   WM_COMMAND IDCANCEL      -> OnCancel (ends the dialog when idle, else stops the format)
