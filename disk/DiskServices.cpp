@@ -14,6 +14,9 @@ constexpr uint16_t kIoctlNotSent = 0x0D;
 constexpr uint16_t kLockPermNoMappings = 2;
 constexpr uint16_t kLockPermFormat = 4;
 
+// What a drive check answers for a failed call that gave no code of its own.
+constexpr uint16_t kCheckFailed = 31;
+
 }  // namespace
 
 void FillDriveGeometry(DriveGeometry& geometry, uint8_t drive) {
@@ -111,9 +114,11 @@ uint16_t DiskServices::CheckDrive(uint8_t drive, uint8_t checkOnly) {
   EnsureOpen(OpenPolicy::kOpenIfNotOpen);
   params_.bytes[DeviceParams::kSpecialFunctions] = 5;
   uint16_t code = 0;
-  if (!DosIoctl([&] { return device_.GetDeviceParams(drive, params_); }, &code) && code != 0) {
-    // The system cannot say what the drive is: the file-system driver decides.
-    return driver_.QueryDrive(drive);
+  if (!DosIoctl([&] { return device_.GetDeviceParams(drive, params_); }, &code)) {
+    // The system cannot say what the drive is: the file-system driver decides. A failure without
+    // a code leaves the block as an earlier drive's query filled it, so it says nothing.
+    if (code != 0) return driver_.QueryDrive(drive);
+    return kCheckFailed;
   }
   if (params_.deviceType() != DeviceParams::kType144) return 1;
   if (checkOnly == 1) return 0;
@@ -126,7 +131,7 @@ uint16_t DiskServices::CheckDrive(uint8_t drive, uint8_t checkOnly) {
   params_.set16(DeviceParams::kTotalSectors, static_cast<uint16_t>(kTotalSectors));
   params_.set16(DeviceParams::kSectorsPerTrack, 18);
   if (DosIoctl([&] { return device_.SetDeviceParams(drive, params_); }, &code)) return 0;
-  return code;
+  return code != 0 ? code : kCheckFailed;
 }
 
 void DiskServices::SearchRoot(const char* drivePath) {

@@ -23,7 +23,7 @@ constexpr UINT kMsgEnableApply = WM_APP + 1;
 
 // The program's one character map and the editor's state. Plain globals: one thread, and no
 // function-local statics (their guarded initialisation pulls in the runtime's exception support).
-CharMap theMap{};
+CharMap& theMap = ProgramCharMap;  // shared with the format dialog
 Win32ProductRegistry theRegistry;
 Win32CharMapFiles theFiles;
 // Owned by the page while it is up: the messages of loading, applying and the driver.
