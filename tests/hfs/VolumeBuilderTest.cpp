@@ -8,6 +8,7 @@
 #include "disk/DiskServices.h"
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
+#include "hfs/VolumeChecker.h"
 #include "hfs/VolumeSteps.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
@@ -133,6 +134,33 @@ TEST(SwapMdb, TwiceIsIdentityAndFieldsComeOutBigEndian) {
   EXPECT_EQ(fields.bytes[0xA2], 0x77);
 }
 
+// Every number of the block, each with its own non-zero value, comes out big-endian: a field left
+// out of the conversion shows, which the format's many zero fields would hide.
+TEST(SwapMdb, EveryFieldComesOutBigEndian) {
+  using namespace mdb;
+  const size_t shorts[] = {
+      drSigWord,      drAtrb,         drNmFls,        drVBMSt,         drAllocPtr,
+      drNmAlBlks,     drAlBlSt,       drFreeBks,      drVSeqNum,       drNmRtDirs,
+      drVCSize,       drVBMCSize,     drCtlCSize,     drXTExtRec,      drXTExtRec + 2,
+      drXTExtRec + 4, drXTExtRec + 6, drXTExtRec + 8, drXTExtRec + 10, drCTExtRec,
+      drCTExtRec + 2, drCTExtRec + 4, drCTExtRec + 6, drCTExtRec + 8,  drCTExtRec + 10};
+  const size_t longs[] = {drCrDate,  drLsMod,    drAlBlkSiz, drClpSiz,   drNxtCNID,
+                          drVolBkUp, drWrCnt,    drXTClpSiz, drCTClpSiz, drFilCnt,
+                          drDirCnt,  drXTFlSize, drCTFlSize};
+  MdbImage image;
+  for (size_t i = 0; i < std::size(shorts); ++i)
+    image.Set16(shorts[i], static_cast<uint16_t>(0x1234 + i * 0x1111));
+  for (size_t i = 0; i < std::size(longs); ++i)
+    image.Set32(longs[i], static_cast<uint32_t>(0x10213243 + i * 0x01010101));
+  SwapMdb(image);
+  for (size_t i = 0; i < std::size(shorts); ++i)
+    EXPECT_EQ(GetU16BE(&image.bytes[shorts[i]]), static_cast<uint16_t>(0x1234 + i * 0x1111))
+        << "offset 0x" << std::hex << shorts[i];
+  for (size_t i = 0; i < std::size(longs); ++i)
+    EXPECT_EQ(GetU32BE(&image.bytes[longs[i]]), static_cast<uint32_t>(0x10213243 + i * 0x01010101))
+        << "offset 0x" << std::hex << longs[i];
+}
+
 TEST_F(Volume, WholeFormatLeavesTheFixedStructures) {
   ASSERT_EQ(Format(Label("Untitled").bytes), 0);
   const auto mdb = Sector(2);
@@ -185,9 +213,16 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     std::string name;
     uint8_t keyLength;
     uint16_t thread, freeSpace;
+    std::string findings;  // of the checker
   };
+  // The builder leaves node 1 of the extents file as it was, and an empty name is no HFS name.
+  const std::string stale = "extents node 1: is free but holds stale bytes\n";
   const Case cases[] = {
-      {"", 7, 92, 146}, {"Untitled", 15, 100, 154}, {"Name of 27 characters......", 33, 118, 172}};
+      {"", 7, 92, 146,
+       "MDB (sector 2): the volume name is 0 bytes long, expected 1 to 27\n" + stale +
+           "catalog node 1 record 0: an empty name; names have 1 to 31 bytes\n"},
+      {"Untitled", 15, 100, 154, stale},
+      {"Name of 27 characters......", 33, 118, 172, stale}};
   for (const Case& c : cases) {
     Drive v;
     ASSERT_EQ(v.Format(Label(c.name).bytes), 0) << c.name;
@@ -219,6 +254,12 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     EXPECT_EQ(GetU16BE(&leaf[510]), 14) << c.name;
     EXPECT_EQ(GetU16BE(&leaf[508]), c.thread) << c.name;
     EXPECT_EQ(GetU16BE(&leaf[506]), c.freeSpace) << c.name;
+
+    MemorySource image(v.device.disk.data(), v.device.disk.size());
+    const CheckResult checked = CheckVolume(image);
+    std::string found;
+    for (const Finding& f : checked.findings) found += f.where + ": " + f.what + "\n";
+    EXPECT_EQ(found, c.findings) << c.name;
   }
 }
 

@@ -14,31 +14,20 @@ static() { ! ldd "$1" >/dev/null 2>&1; }  # ldd refuses a static program
 [ -x /bin/busybox ] && static /bin/busybox || skip "no static busybox (busybox-static)"
 static "$tool" || skip "$tool is not linked statically"
 
-# Debian's kernel and the modules of its floppy and USB storage drivers, fetched once into the
-# cache (in the order they load).
+# Debian's kernel and the modules of its floppy and USB storage drivers (in the order they load).
 modules="floppy scsi_common scsi_mod crct10dif_common crc-t10dif crc64 crc64-rocksoft t10-pi sd_mod
   usb-common usbcore ehci-hcd ehci-pci usb-storage"
-mkdir -p "$cache"
-ls "$cache"/usb-storage.ko* >/dev/null 2>&1 || rm -f "$cache"/vmlinuz-*
-if ! ls "$cache"/vmlinuz-* >/dev/null 2>&1; then
-  package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}')
-  [ -n "$package" ] || skip "no Debian kernel package known to apt"
-  (cd "$cache" && apt-get download "$package" >/dev/null 2>&1) || skip "cannot download $package"
-  deb=$(ls "$cache"/*.deb | head -1)
-  dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$cache" --wildcards './boot/vmlinuz-*' \
-    $(for m in $modules; do echo "*/$m.ko*"; done)
-  cp "$cache"/boot/vmlinuz-* "$cache"/
-  for m in $modules; do find "$cache/lib" -name "$m.ko*" -exec cp {} "$cache"/ \;; done
-  rm -rf "$cache/boot" "$cache/lib" "$deb"
-fi
-kernel=$(ls "$cache"/vmlinuz-* | head -1)
-for m in "$cache"/*.ko.xz; do [ -e "$m" ] && xz -dc "$m" >"${m%.xz}" && rm "$m"; done
+. "$here/kernel-cache.sh"
+# shellcheck disable=SC2086
+why=$(kernel_with_modules "$cache" $modules) || skip "$why"
+# shellcheck disable=SC2086
+kernel_with_modules "$cache" $modules >/dev/null
 
 rm -rf "$work"; mkdir -p "$work/root/bin"
 cp /bin/busybox "$work/root/bin/busybox"
 cp "$tool" "$work/root/brindlewood-format"
 mkdir -p "$work/root/modules"
-for m in $modules; do cp "$cache/$m.ko" "$work/root/modules/" || skip "no $m.ko in the kernel package"; done
+for m in $modules; do cp "$cache/$m.ko" "$work/root/modules/"; done
 cp "$here/init.sh" "$work/root/init"; chmod +x "$work/root/init"
 (cd "$work/root" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd.gz"
 
