@@ -67,4 +67,9 @@ uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
   return sum;
 }
 
+uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size) {
+  constexpr size_t kUnsummed = 12;
+  return size > kUnsummed ? DiskCopyChecksum(tags + kUnsummed, size - kUnsummed) : 0;
+}
+
 }  // namespace brind

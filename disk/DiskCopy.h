@@ -37,5 +37,7 @@ bool DecodeDiskCopyHeader(const uint8_t* bytes, DiskCopyHeader& header);
 // The checksum over the data, big-endian 16-bit words: add each, then rotate right by one bit.
 // `state` carries it across pieces of even length.
 uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t state = 0);
+// The tag checksum leaves out the first sector's 12 tag bytes.
+uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size);
 
 }  // namespace brind

@@ -14,9 +14,6 @@ namespace brind {
 
 namespace {
 
-// The tag checksum leaves out the first sector's 12 tag bytes.
-constexpr uint32_t kUnsummedTagBytes = 12;
-
 bool ReadAll(int fd, uint8_t* buffer, size_t size, uint64_t offset) {
   while (size > 0) {
     const ssize_t n = pread(fd, buffer, size, static_cast<off_t>(offset));
@@ -33,10 +30,7 @@ bool SumsOf(int fd, const DiskCopyHeader& h, DiskCopySums& sums) {
   std::vector<uint8_t> buffer(h.dataSize + h.tagSize);
   if (!ReadAll(fd, buffer.data(), buffer.size(), kDiskCopyHeaderSize)) return false;
   sums.data = DiskCopyChecksum(buffer.data(), h.dataSize);
-  sums.tag = h.tagSize > kUnsummedTagBytes
-                 ? DiskCopyChecksum(buffer.data() + h.dataSize + kUnsummedTagBytes,
-                                    h.tagSize - kUnsummedTagBytes)
-                 : 0;
+  sums.tag = DiskCopyTagChecksum(buffer.data() + h.dataSize, h.tagSize);
   return true;
 }
 

@@ -164,6 +164,11 @@ read -r name size tags dsum sum tsum fmt fbyte private length <<<"$(python3 dc42
 tail -c +85 dc.dc42 | cmp -s - raw800.img && ok "the DiskCopy image holds the raw 800K volume" || fail "DiskCopy data differs from the raw volume"
 "$tool" -q --image-format dc42 --size 400K four.img
 [ "$(python3 dc42.py four.img | cut -d' ' -f2,7,8)" = "409600 0 12" ] && ok "400K DiskCopy format bytes" || fail "400K: $(python3 dc42.py four.img)"
+checked() {  # what, image
+  [ -z "$checker" ] && return
+  "$checker" "$2" >out.txt 2>&1 && ok "brindlewood-check passes $1" || fail "check of $1: $(cat out.txt)"
+}
+checked "a new DiskCopy image" dc.dc42
 "$tool" -q -y --quick -L Again dc.dc42 >out.txt 2>&1
 read -r name size tags dsum sum rest <<<"$(python3 dc42.py dc.dc42)"
 [ "$name" = Again ] && [ "$dsum" = "$sum" ] && [ "$size" = 819200 ] \
@@ -172,8 +177,8 @@ tail -c +85 dc.dc42 >inner.img
 h hmount inner.img >/dev/null
 grep -q 'Volume name is "Again"' <<<"$(h hvol)" && ok "the re-formatted DiskCopy volume mounts" || fail "inner volume"
 h humount >/dev/null
+checked "a re-formatted DiskCopy image" dc.dc42
 if [ -n "$checker" ]; then
-  "$checker" dc.dc42 >out.txt 2>&1 && ok "brindlewood-check passes a DiskCopy image" || fail "check of dc42: $(cat out.txt)"
   printf '\x00' | dd of=dc.dc42 bs=1 seek=75 conv=notrunc 2>/dev/null
   "$checker" dc.dc42 >out.txt 2>&1; rc=$?
   [ $rc -ne 0 ] && grep -qi checksum out.txt && ok "brindlewood-check reports a wrong checksum" || fail "corrupt checksum: exit $rc, $(cat out.txt)"
