@@ -106,8 +106,7 @@ struct FolderInfo {
 
 class Checker {
  public:
-  Checker(ByteSource& source, const CheckOptions& options)
-      : raw_(source), src_(source), options_(options) {}
+  Checker(ByteSource& source, const CheckOptions& options) : src_(source), options_(options) {}
 
   CheckResult Run();
 
@@ -155,7 +154,6 @@ class Checker {
   void CheckBitmap();
   void ListTree();
 
-  ByteSource& raw_;
   CountingSource src_;
   const CheckOptions& options_;
   CheckResult result_;
@@ -466,7 +464,7 @@ void Checker::VisitNode(Tree& t, uint32_t n, unsigned height, Key parentKey, boo
   }
   t.inTree[n] = 1;
   const uint8_t* node = t.Node(n);
-  const uint32_t fLink = GetU32BE(node), bLink = GetU32BE(node + 4);
+  const uint32_t bLink = GetU32BE(node + 4);
   const int8_t type = static_cast<int8_t>(node[8]);
   const uint8_t nodeHeight = node[9];
   const uint16_t records = GetU16BE(node + 10);
@@ -484,7 +482,6 @@ void Checker::VisitNode(Tree& t, uint32_t n, unsigned height, Key parentKey, boo
     Error(Format("%s node %u", t.name, prev),
           Format("forward link is %u, expected %u", GetU32BE(t.Node(prev)), n));
   lastNode_[height] = n;
-  (void)fLink;
   // Record offsets: from the end of the node backwards, one more than the records (free space).
   if (records == 0 || 2u * (records + 1) > kNodeSize - kDescriptorSize) {
     Error(where, Format("holds %u records", records));

@@ -9,6 +9,7 @@
 #include "disk/DiskServices.h"
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
+#include "hfs/VolumeChecker.h"
 #include "hfs/VolumeSteps.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
@@ -186,9 +187,16 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     std::string name;
     uint8_t keyLength;
     uint16_t thread, freeSpace;
+    std::string findings;  // of the checker
   };
+  // The builder leaves node 1 of the extents file as it was, and an empty name is no HFS name.
+  const std::string stale = "extents node 1: is free but holds stale bytes\n";
   const Case cases[] = {
-      {"", 7, 92, 146}, {"Untitled", 15, 100, 154}, {"Name of 27 characters......", 33, 118, 172}};
+      {"", 7, 92, 146,
+       "MDB (sector 2): the volume name is 0 bytes long, expected 1 to 27\n" + stale +
+           "catalog node 1 record 0: an empty name; names have 1 to 31 bytes\n"},
+      {"Untitled", 15, 100, 154, stale},
+      {"Name of 27 characters......", 33, 118, 172, stale}};
   for (const Case& c : cases) {
     Drive v;
     ASSERT_EQ(v.Format(Label(c.name).bytes), 0) << c.name;
@@ -220,6 +228,12 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     EXPECT_EQ(GetU16BE(&leaf[510]), 14) << c.name;
     EXPECT_EQ(GetU16BE(&leaf[508]), c.thread) << c.name;
     EXPECT_EQ(GetU16BE(&leaf[506]), c.freeSpace) << c.name;
+
+    MemorySource image(v.device.disk.data(), v.device.disk.size());
+    const CheckResult checked = CheckVolume(image);
+    std::string found;
+    for (const Finding& f : checked.findings) found += f.where + ": " + f.what + "\n";
+    EXPECT_EQ(found, c.findings) << c.name;
   }
 }
 

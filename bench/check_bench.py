@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Builds once (hfsutils) a 150 MB HFS volume holding 100 folders in two levels and 5,000 files
+(about 80 MB, a tenth of them with resource forks), then checks it with brindlewood-check many
+times and prints the median wall time and the bytes read against the size of the metadata.
+
+usage: check_bench.py BRINDLEWOOD_CHECK WORKDIR [RUNS]"""
+import os
+import re
+import statistics
+import struct
+import subprocess
+import sys
+import time
+
+tool, work = os.path.abspath(sys.argv[1]), sys.argv[2]
+runs = int(sys.argv[3]) if len(sys.argv) > 3 else 21
+os.makedirs(work + "/home", exist_ok=True)
+env = dict(os.environ, HOME=work + "/home")
+image = work + "/populated.img"
+SIZE = 150 << 20
+
+
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021 if crc & 0x8000 else crc << 1) & 0xFFFF
+    return crc
+
+
+def macbinary(path, name, data, rsrc):
+    head = bytearray(128)
+    head[1] = len(name)
+    head[2:2 + len(name)] = name
+    head[65:73] = b"TEXTBWCK"
+    struct.pack_into(">II", head, 83, len(data), len(rsrc))
+    head[122] = head[123] = 129
+    struct.pack_into(">H", head, 124, crc16(head[:124]))
+    pad = lambda b: b + bytes(-len(b) % 128)
+    with open(path, "wb") as f:
+        f.write(head + pad(data) + pad(rsrc))
+
+
+def build():
+    src = work + "/src"
+    os.makedirs(src, exist_ok=True)
+    with open(image + ".part", "wb") as f:
+        f.truncate(SIZE)
+    run = lambda *a: subprocess.run(a, env=env, check=True, stdout=subprocess.DEVNULL)
+    run("hformat", "-l", "Populated", image + ".part")
+    tops = [f":Top {t:02}" for t in range(10)]
+    subs = [f"{t}:Sub {s:02}" for t in tops for s in range(9)]
+    run("hmkdir", *tops, *subs)
+    for n, folder in enumerate(tops + subs):
+        plain = []
+        for i in range(45):
+            path = f"{src}/File {n:03}-{i:02}.dat"
+            with open(path, "wb") as f:
+                f.write(bytes([(n + i) & 0xFF]) * (1000 + (n * 45 + i) * 37 % 30000))
+            plain.append(path)
+        run("hcopy", "-r", *plain, folder + ":")
+        forks = []
+        for i in range(5):
+            path = f"{src}/forks{i}.bin"
+            macbinary(path, b"Both %03d-%02d" % (n, i), b"D" * 3000, b"R" * (700 + 300 * i))
+            forks.append(path)
+        run("hcopy", "-m", *forks, folder + ":")
+        for p in plain + forks:
+            os.remove(p)
+    run("humount")
+    os.rename(image + ".part", image)
+
+
+if not os.path.exists(image):
+    print("building the volume with hfsutils (once)...")
+    build()
+
+summary = subprocess.run([tool, "-v", image], capture_output=True, text=True)
+if summary.returncode != 0:
+    sys.exit(f"the volume does not check clean:\n{summary.stdout}{summary.stderr}")
+tail = summary.stdout.splitlines()[-2:]
+m = re.search(r"read (\d+) bytes in (\d+) reads; the metadata is (\d+) bytes", tail[-1])
+read, reads, meta = (int(x) for x in m.groups())
+times = []
+for _ in range(runs):
+    t = time.perf_counter()
+    subprocess.run([tool, "-q", image], check=True, stdout=subprocess.DEVNULL)
+    times.append(time.perf_counter() - t)
+print(tail[0])
+print(f"volume: {os.path.getsize(image) / 1e6:.0f} MB image")
+print(f"brindlewood-check: median {statistics.median(times) * 1000:.1f} ms over {runs} runs "
+      f"(min {min(times) * 1000:.1f}, max {max(times) * 1000:.1f})")
+print(f"read {read} bytes in {reads} reads; the metadata (MDBs, bitmap, both B-tree files) is {meta} bytes: "
+      f"{read / meta:.2f} passes")

@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""brindlewood-check against volumes that other writers made: hformat volumes of several sizes,
+a volume that hfsutils filled (nested folders, files with both forks, names of every character),
+an Apple partition map around an HFS partition; then one table of single faults, each of which
+must be found with the right finding and exit status.
+
+usage: check-volumes.py CHECKER WORKDIR"""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+
+checker, work = sys.argv[1], sys.argv[2]
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+env = dict(os.environ, HOME=work)  # hfsutils keeps its current volume in $HOME
+failures = 0
+
+
+def fail(what):
+    global failures
+    failures += 1
+    print("FAILED:", what)
+
+
+def hfs(*args):
+    subprocess.run(args, env=env, check=True, stdout=subprocess.DEVNULL)
+
+
+def check(path, *options):
+    r = subprocess.run([checker, *options, path], capture_output=True, text=True)
+    return r.returncode, r.stdout + r.stderr
+
+
+def expect_clean(path, what):
+    code, out = check(path)
+    if code != 0:
+        fail(f"{what}: exit {code}\n{out}")
+    else:
+        print("ok:", what)
+    return out
+
+
+def blank(path, size):
+    with open(path, "wb") as f:
+        f.truncate(size)
+
+
+def crc16(data):  # CRC-16/XMODEM, the MacBinary II header's check
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021 if crc & 0x8000 else crc << 1) & 0xFFFF
+    return crc
+
+
+def macbinary(path, name, data, rsrc):
+    head = bytearray(128)
+    head[1] = len(name)
+    head[2:2 + len(name)] = name
+    head[65:73] = b"TEXTBWCK"
+    struct.pack_into(">II", head, 83, len(data), len(rsrc))
+    head[122] = head[123] = 129
+    struct.pack_into(">H", head, 124, crc16(head[:124]))
+    pad = lambda b: b + bytes(-len(b) % 128)
+    with open(path, "wb") as f:
+        f.write(head + pad(data) + pad(rsrc))
+
+
+# --- clean volumes ----------------------------------------------------------------------------
+for size in (800 * 1024, 1440 * 1024, 20 << 20, 300 << 20, (2 << 30) - 1024):
+    img = f"{work}/hformat-{size}.img"
+    blank(img, size)
+    hfs("hformat", "-l", f"Size {size}", img)
+    expect_clean(img, f"hformat volume of {size} bytes")
+
+filled = f"{work}/filled.img"
+blank(filled, 1440 * 1024)
+hfs("hformat", "-l", "Filled", filled)
+hfs("hmkdir", ":Docs", ":Docs:Deep", ":Docs:Deep:Deeper", ":Chars", ":Empty")
+for i in range(24):
+    src = f"{work}/file{i:02}.bin"
+    macbinary(src, b"file%02d" % i, bytes([i]) * (300 + 700 * i), b"RSRC" * (50 * (i % 4)))
+    hfs("hcopy", "-m", src, [":", ":Docs:", ":Docs:Deep:", ":Docs:Deep:Deeper:"][i % 4])
+# Names of every character but ':' (case twins end up as one name: the second copy replaces the
+# first), so that the catalog's order is hfsutils' order of the whole character set.
+with open(f"{work}/tiny", "wb") as f:
+    f.write(b"x")
+for c in range(1, 256):
+    if c != 0x3A:
+        subprocess.run([b"hcopy", b"-r", f"{work}/tiny".encode(), b":Chars:n" + bytes([c]) + b"z"], env=env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+hfs("humount")
+out = expect_clean(filled, "hfsutils volume with nested folders, both forks and every character")
+code, listing = check(filled, "-v")
+if "Deeper/" not in listing or "file23  (file" not in listing or "resource 600 bytes" not in listing:
+    fail("-v lists the tree\n" + listing)
+code, quiet = check(filled, "-q")
+if quiet.count("\n") != 1 or not re.search(r'"Filled": 2\d\d files, 5 folders', quiet):
+    fail("-q prints the summary line alone\n" + quiet)
+
+# An Apple partition map: the map itself, a driver partition, then the HFS partition.
+apm = f"{work}/apm.img"
+blank(apm, 4 << 20)
+with open(apm, "r+b") as f:
+    f.write(struct.pack(">HHI", 0x4552, 512, 8192))
+    parts = [(1, 63, "Apple", "Apple_partition_map"), (64, 32, "Driver", "Apple_Driver43"),
+             (96, 8192 - 96, "Macintosh HD", "Apple_HFS")]
+    for i, (start, count, name, kind) in enumerate(parts):
+        entry = struct.pack(">HHIII32s32s", 0x504D, 0, len(parts), start, count, name.encode(), kind.encode())
+        f.seek(512 * (i + 1))
+        f.write(entry)
+hfs("hformat", "-l", "Partitioned", apm, "1")
+hfs("humount")
+code, out = check(apm)
+if code != 0 or 'partition 3 "Macintosh HD"' not in out or '"Partitioned"' not in out:
+    fail(f"partitioned disk: exit {code}\n{out}")
+else:
+    print("ok: the Apple_HFS partition of a partitioned disk, named")
+
+# --- single faults ----------------------------------------------------------------------------
+base = open(filled, "rb").read()
+alst = struct.unpack_from(">H", base, 1024 + 0x1C)[0]
+bsize = struct.unpack_from(">I", base, 1024 + 0x14)[0]
+cat_start = alst * 512 + struct.unpack_from(">H", base, 1024 + 0x96)[0] * bsize
+
+
+def records():
+    """(key offset, parent, name, data offset) of every catalog leaf record, in node order."""
+    for n in range(struct.unpack_from(">I", base, 1024 + 0x92)[0] // 512):
+        node = cat_start + 512 * n
+        if base[node + 8] != 0xFF:
+            continue
+        for i in range(struct.unpack_from(">H", base, node + 10)[0]):
+            at = node + struct.unpack_from(">H", base, node + 510 - 2 * i)[0]
+            key_len, parent, name_len = base[at], struct.unpack_from(">I", base, at + 2)[0], base[at + 6]
+            yield at, parent, base[at + 7:at + 7 + name_len], at + ((key_len + 2) & ~1)
+
+
+def record(name=b"", parent=None, kind=None):
+    for at, p, n, data in records():
+        if n == name and (parent is None or p == parent) and (kind is None or base[data] == kind):
+            return at, data
+    raise KeyError(name)
+
+
+def u16(img, off, value):
+    struct.pack_into(">H", img, off, value)
+
+
+def u32(img, off, value):
+    struct.pack_into(">I", img, off, value)
+
+
+def first_block(name):
+    return struct.unpack_from(">H", base, record(name)[1] + 74)[0]
+
+
+def clear_bit(img, block):
+    img[3 * 512 + block // 8] &= ~(0x80 >> block % 8)
+
+
+docs_id = struct.unpack_from(">I", base, record(b"Docs")[1] + 6)[0]
+first_leaf = cat_start + 512 * struct.unpack_from(">I", base, cat_start + 14 + 10)[0]
+faults = [
+    ("wrong free count", lambda img: u16(img, 1024 + 0x22, struct.unpack_from(">H", img, 1024 + 0x22)[0] - 1),
+     4, r"drFreeBks is \d+, but the bitmap leaves \d+ blocks free"),
+    ("doubly claimed block", lambda img: u16(img, record(b"file05")[1] + 74, first_block(b"file01")),
+     4, r"claimed twice: by file \d+ \(data fork\) and by file \d+"),
+    ("claimed block unmarked", lambda img: clear_bit(img, first_block(b"file03")),
+     4, r"claimed but not marked in the bitmap \(file \d+, data fork\)"),
+    ("broken sibling link", lambda img: u32(img, first_leaf, 0),
+     4, r"forward link is 0, expected \d+"),
+    ("keys out of order", lambda img: img.__setitem__(record(b"file04")[0] + 7, ord("z")),
+     4, r'keys out of order: .*"zile04"'),
+    ("missing thread", lambda img: img.__setitem__(record(b"", docs_id)[1], 4),
+     4, rf"folder {docs_id} has no thread"),
+    ("wrong valence", lambda img: u16(img, record(b"Docs")[1] + 4, 9),
+     4, rf"folder {docs_id} has valence 9, but holds 7 entries"),
+    ("bad drNxtCNID", lambda img: u32(img, 1024 + 0x1E, 16),
+     4, r"drNxtCNID is 16, expected above \d+"),
+    ("name of 32 bytes", lambda img: img.__setitem__(record(b"file02")[0] + 6, 32),
+     4, r"a name of 32 bytes, names have 1 to 31"),
+    ("truncated image", lambda img: img.__delitem__(slice(len(img) // 2, None)),
+     4, r"the image is truncated"),
+    ("HFS Plus volume", lambda img: img.__setitem__(slice(1024, 1026), b"H+"), 8, r"an HFS Plus volume"),
+    ("HFS wrapper", lambda img: img.__setitem__(slice(1024 + 0x7C, 1024 + 0x7E), b"H+"),
+     8, r"an HFS Plus volume inside an HFS wrapper"),
+    ("no HFS signature", lambda img: img.__setitem__(slice(1024, 1026), b"\0\0"), 8, r"not an HFS volume"),
+]
+for what, patch, status, finding in faults:
+    img = bytearray(base)
+    patch(img)
+    path = f"{work}/fault.img"
+    with open(path, "wb") as f:
+        f.write(img)
+    code, out = check(path)
+    if code != status or not re.search(finding, out):
+        fail(f"{what}: exit {code} (expected {status}), finding /{finding}/ expected in\n{out}")
+    else:
+        print("ok: fault found:", what)
+
+# --- the command line -------------------------------------------------------------------------
+code, out = check(f"{work}/missing.img")
+if code != 8:
+    fail(f"a missing target: exit {code}")
+code, out = check(filled, "--bogus")
+if code != 16:
+    fail(f"an unknown option: exit {code}")
+print(f"{failures} failure(s)")
+sys.exit(1 if failures else 0)
