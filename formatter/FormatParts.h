@@ -12,8 +12,8 @@ namespace brind {
 
 struct CharMapStore;
 
-// Steps 160..166 through the HFS volume builder: the Windows program's 2880-sector volume with
-// the fixed date, or a volume of another size and date.
+// The file-system stages through the HFS volume builder: the Windows program's 2880-sector
+// volume with the fixed date, or a volume of another size and date.
 class HfsStageRunner : public StageRunner {
  public:
   HfsStageRunner() = default;
