@@ -8,6 +8,7 @@ jobs=$(nproc)
 status=0
 passed=0
 failed=0
+skipped=0
 logdir=$(mktemp -d)
 trap 'rm -rf "$logdir"' EXIT
 
@@ -36,12 +37,28 @@ if git rev-parse --git-dir >/dev/null 2>&1; then
   fi
 fi
 
+# Wine runs the Win32 programs as 32-bit processes; some hosts (a kernel without 32-bit support)
+# refuse them with "Exec format error". There the tests that need Wine are left out, counted as
+# skipped and named, and everything else of the win32 tree (the build, the import and size
+# checks, the setup disk's contents) still runs.
+wine_runs() { wine --version >/dev/null 2>&1; }
+
 run() {
   local preset=$1
+  local filter=()
   echo "== $preset =="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$logdir/$preset.log" || true
+  if [ "$preset" = win32 ] && ! wine_runs; then
+    local n
+    n=$(ctest --preset win32 -N -L wine | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
+    echo "!! this machine cannot run 32-bit programs (wine: $(wine --version 2>&1 | tail -n1))"
+    echo "!! skipping the $n tests that run under Wine (label 'wine'): the Win32 programs were built, not run"
+    ctest --preset win32 -N -L wine | grep -E '^ +Test +#' || true
+    skipped=$((skipped + n))
+    filter=(-LE wine)
+  fi
+  ctest --preset "$preset" -j "$jobs" "${filter[@]}" 2>&1 | tee "$logdir/$preset.log" || true
   if ! grep -q '100% tests passed' "$logdir/$preset.log"; then status=1; fi
   count "$logdir/$preset.log"
 }
@@ -60,5 +77,5 @@ if [ -f fuzz/CMakeLists.txt ]; then
   fi
 fi
 echo
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 exit $status

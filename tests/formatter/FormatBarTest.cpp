@@ -126,7 +126,7 @@ TEST(BarOddWidth, GrowsInsideItsArea) {
     rig.Start(quick);
     rig.Pump();
     EXPECT_EQ(darkened, 0) << "drawn columns went dark while the format ran";
-    EXPECT_GT(std::count(lit.begin(), lit.end(), true), 250);
+    EXPECT_GT(std::count(lit.begin(), lit.end(), true), 200) << "most of the bar was drawn";
     const std::vector<Rect> all = Rects(rig.view, FormatView::BarDrawing::kDraw);
     ASSERT_FALSE(all.empty());
     for (size_t i = 0; !quick && i + 1 < all.size(); ++i)

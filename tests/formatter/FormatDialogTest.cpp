@@ -32,11 +32,15 @@ TEST(FormatDialog, DriveListHoldsTheDrivesTheDiskServicesAccept) {
     if (c.op == Op::kGetParams && c.drive == 2) return DeviceResult::Failure(0x15);
     return std::nullopt;
   };
+  rig.driver.Open();  // as the Format command left it
   rig.Open();
   EXPECT_EQ(rig.view.driveList, (std::vector<std::string>{"A:", "D:", "E:"}));
   EXPECT_EQ(rig.view.driveBoxText, "A:");
   EXPECT_EQ(rig.driver.queriedDrives, (std::vector<uint8_t>{2}));
-  EXPECT_EQ(rig.driver.opens, 1) << "the dialog opens the driver's device again";
+  // The dialog opens the driver's device again: the handle the command opened is closed first.
+  EXPECT_EQ(rig.driver.opens, 2);
+  EXPECT_EQ(rig.driver.closes, 1);
+  EXPECT_TRUE(rig.driver.open);
   EXPECT_TRUE(rig.view.checked[kIdQuick]);
   EXPECT_FALSE(rig.view.checked[kIdFull]);
   EXPECT_TRUE(rig.view.checked[kIdSummary]);
