@@ -372,12 +372,12 @@ bool Checker::LoadTree(Tree& t, const std::vector<Extent>& extents, uint32_t phy
     Error(t.name, "the B-tree file holds no node");
     return false;
   }
-  t.bytes.assign(total, 0);
+  t.bytes.assign(static_cast<size_t>(total), 0);
   uint64_t at = 0;
   for (const Extent& e : extents) {
     if (at >= total) break;
     const uint64_t n = std::min<uint64_t>(uint64_t{e.count} * blockSize_, total - at);
-    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, n)) {
+    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, static_cast<size_t>(n))) {
       Error(Format("%s file, blocks %u-%u", t.name, e.start, e.start + e.count - 1),
             "cannot be read (beyond the end of the target)");
       return false;
