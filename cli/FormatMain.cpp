@@ -285,8 +285,9 @@ int Run(const Options& opt) {
         static_cast<unsigned long long>(disk.sectorsCleared()),
         static_cast<unsigned long long>(volume.metadataBytes));
   // A DiskCopy image whose sectors changed gets checksums that match them again, whatever
-  // became of the format.
-  if (diskCopy && (disk.writes() || disk.sectorsCleared() || disk.tracksFormatted())) {
+  // became of the format. A refusal changed nothing (the probe writes back what it read).
+  if (diskCopy && result.outcome != Outcome::kRefused &&
+      (disk.writes() || disk.sectorsCleared() || disk.tracksFormatted())) {
     const size_t nameLength = VolumeNameLength(result.volumeLabel);
     const int err = SealDiskCopyImage(t, std::string(result.volumeLabel, nameLength), why);
     if (err) {

@@ -173,6 +173,9 @@ checked "a new DiskCopy image" dc.dc42
 read -r name size tags dsum sum rest <<<"$(python3 dc42.py dc.dc42)"
 [ "$name" = Again ] && [ "$dsum" = "$sum" ] && [ "$size" = 819200 ] \
   && ok "a quick format keeps the DiskCopy wrapper and rewrites name and checksum" || fail "quick of dc42: $(cat out.txt) $(python3 dc42.py dc.dc42)"
+sum=$(sha1sum <dc.dc42)
+refused "a Macintosh DiskCopy image without -y" "without -y" "$tool" -L Other dc.dc42
+unchanged "a refused DiskCopy image" dc.dc42 "$sum"
 tail -c +85 dc.dc42 >inner.img
 h hmount inner.img >/dev/null
 grep -q 'Volume name is "Again"' <<<"$(h hvol)" && ok "the re-formatted DiskCopy volume mounts" || fail "inner volume"
