@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -364,20 +365,33 @@ void Checker::Claim(uint32_t fileId, uint8_t forkType, const std::vector<Extent>
 }
 
 bool Checker::LoadTree(Tree& t, const std::vector<Extent>& extents, uint32_t physical) {
+  // Nothing is allocated for bytes the target does not hold.
   uint64_t total = 0;
-  for (const Extent& e : extents) total += uint64_t{e.count} * blockSize_;
+  for (const Extent& e : extents) {
+    const uint64_t end = BlockOffset(e.start) + uint64_t{e.count} * blockSize_;
+    if (end > src_.Size()) {
+      Error(Format("%s file, blocks %u-%u", t.name, e.start, e.start + e.count - 1),
+            "lie beyond the end of the target");
+      return false;
+    }
+    total += uint64_t{e.count} * blockSize_;
+  }
   total = std::min<uint64_t>(total, physical);
   total -= total % kNodeSize;
   if (total == 0) {
     Error(t.name, "the B-tree file holds no node");
     return false;
   }
-  t.bytes.assign(total, 0);
+  if (total > SIZE_MAX / 2) {
+    Error(t.name, "the B-tree file is too large to be held in memory here");
+    return false;
+  }
+  t.bytes.assign(static_cast<size_t>(total), 0);
   uint64_t at = 0;
   for (const Extent& e : extents) {
     if (at >= total) break;
     const uint64_t n = std::min<uint64_t>(uint64_t{e.count} * blockSize_, total - at);
-    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, n)) {
+    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, static_cast<size_t>(n))) {
       Error(Format("%s file, blocks %u-%u", t.name, e.start, e.start + e.count - 1),
             "cannot be read (beyond the end of the target)");
       return false;
