@@ -257,6 +257,8 @@ bool Checker::ReadMdb() {
                  bitmapStart, bitmapSectors, firstSector_));
     sound = false;
   }
+  if ((GetU16BE(m + mdb::drAtrb) & 0x0100) == 0)
+    Warn(kMdbWhere, "the volume was not unmounted cleanly (drAtrb bit 8 is clear)");
   const uint8_t nameLength = m[mdb::drVN];
   if (nameLength == 0 || nameLength > kMaxVolumeName)
     Error(kMdbWhere, Format("the volume name is %u bytes long, expected 1 to 27", nameLength));

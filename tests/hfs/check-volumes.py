@@ -184,6 +184,8 @@ faults = [
      4, r"drNxtCNID is 16, expected above \d+"),
     ("name of 32 bytes", lambda img: img.__setitem__(record(b"file02")[0] + 6, 32),
      4, r"a name of 32 bytes, names have 1 to 31"),
+    ("not unmounted cleanly (a warning)", lambda img: img.__setitem__(1024 + 0x0A, img[1024 + 0x0A] & ~1),
+     1, r"WARNING MDB \(sector 2\): the volume was not unmounted cleanly"),
     ("truncated image", lambda img: img.__delitem__(slice(len(img) // 2, None)),
      4, r"the image is truncated"),
     ("HFS Plus volume", lambda img: img.__setitem__(slice(1024, 1026), b"H+"), 8, r"an HFS Plus volume"),
