@@ -318,8 +318,8 @@ std::vector<Extent> Checker::ForkExtents(uint32_t fileId, uint8_t forkType, cons
       if (count == 0) continue;
       if (!ExtentInside(start, count)) {
         if (Report("extent outside"))
-          Error(where, Format("%s: extent %u+%u lies outside the volume's %u blocks", what.c_str(),
-                              start, count, blocks_));
+          Error(where,
+                Format("extent %u+%u lies outside the volume's %u blocks", start, count, blocks_));
         continue;
       }
       out.push_back({start, count});
@@ -358,11 +358,11 @@ void Checker::Claim(uint32_t fileId, uint8_t forkType, const std::vector<Extent>
       ownerFork_[b] = forkType;
     }
     if (clashes != 0 && Report("claimed twice"))
-      Error(
-          Format("block %u", firstClash),
-          Format("claimed twice: by file %u (%s fork) and by file %u; %u block(s) of extent %u+%u",
-                 other, ownerFork_[firstClash] == 0xFF ? "resource" : "data", fileId, clashes,
-                 e.start, e.count));
+      Error(Format("block %u", firstClash),
+            Format("claimed twice: by file %u (%s fork) and by file %u (%s fork); %u block(s) of "
+                   "extent %u+%u",
+                   other, ownerFork_[firstClash] == 0xFF ? "resource" : "data", fileId,
+                   forkType == 0xFF ? "resource" : "data", clashes, e.start, e.count));
   }
 }
 

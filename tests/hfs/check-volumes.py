@@ -169,7 +169,7 @@ faults = [
     ("wrong free count", lambda img: u16(img, 1024 + 0x22, struct.unpack_from(">H", img, 1024 + 0x22)[0] - 1),
      4, r"drFreeBks is \d+, but the bitmap leaves \d+ blocks free"),
     ("doubly claimed block", lambda img: u16(img, record(b"file05")[1] + 74, first_block(b"file01")),
-     4, r"claimed twice: by file \d+ \(data fork\) and by file \d+"),
+     4, r"claimed twice: by file \d+ \(data fork\) and by file \d+ \(data fork\)"),
     ("claimed block unmarked", lambda img: clear_bit(img, first_block(b"file03")),
      4, r"claimed but not marked in the bitmap \(file \d+, data fork\)"),
     ("broken sibling link", lambda img: u32(img, first_leaf, 0),
