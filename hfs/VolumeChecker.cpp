@@ -122,7 +122,11 @@ class Checker {
     Add(Severity::kWarning, std::move(where), std::move(what));
   }
   // Counts findings of one kind; true while they are still reported one by one.
-  bool Report(const char* kind) { return ++limits_[kind] <= kMaxReported; }
+  bool Report(const char* kind, Severity severity = Severity::kError) {
+    auto& [count, s] = limits_[kind];
+    s = severity;
+    return ++count <= kMaxReported;
+  }
   void ReportOverflow();
 
   std::string Name(const uint8_t* p, size_t n) const {
@@ -158,7 +162,7 @@ class Checker {
   CountingSource src_;
   const CheckOptions& options_;
   CheckResult result_;
-  std::map<std::string, size_t> limits_;
+  std::map<std::string, std::pair<size_t, Severity>> limits_;
 
   MdbImage mdb_;  // disk order
   uint32_t blockSize_ = 0, blocks_ = 0, firstSector_ = 0;
@@ -653,7 +657,7 @@ void Checker::CheckMap(Tree& t) {
     if (!t.inTree[n] && !t.inMap[n]) {
       const uint8_t* node = t.Node(n);
       if (std::any_of(node, node + kNodeSize, [](uint8_t b) { return b != 0; }) &&
-          Report("stale node"))
+          Report("stale node", Severity::kWarning))
         Warn(Format("%s node %u", t.name, n), "is free but holds stale bytes");
     }
   }
@@ -955,10 +959,10 @@ void Checker::ListTree() {
 }
 
 void Checker::ReportOverflow() {
-  for (const auto& [kind, count] : limits_)
-    if (count > kMaxReported)
-      Add(Severity::kError, "checker",
-          Format("%zu more finding(s) of this kind: %s", count - kMaxReported, kind.c_str()));
+  for (const auto& [kind, entry] : limits_)
+    if (entry.first > kMaxReported)
+      Add(entry.second, "checker",
+          Format("%zu more finding(s) of this kind: %s", entry.first - kMaxReported, kind.c_str()));
 }
 
 CheckResult Checker::Run() {
