@@ -170,13 +170,10 @@ void DrawLook(Canvas& canvas, const CellLook& look, Point textAt, Point bitmapAt
 
 namespace {
 
-// Cells are drawn inside their lines: nothing reaches the line at their right or bottom.
-Rect CellClip(const Grid& grid, int n) { return grid.Cell(n); }
-
 void DrawCellLook(Canvas& canvas, const Grid& grid, GridKind kind, int n) {
   const Rect cell = grid.Cell(n);
   DrawLook(canvas, GridCellLook(kind, n), {cell.left + 10, cell.top + 5},
-           {cell.left + 4, cell.top + 6}, CellClip(grid, n));
+           {cell.left + 4, cell.top + 6}, cell);
 }
 
 }  // namespace
@@ -186,18 +183,12 @@ void DrawGridCells(Canvas& canvas, const Grid& grid, GridKind kind) {
   for (int n = 1; n <= kGridCells; ++n) DrawCellLook(canvas, grid, kind, n);
 }
 
-void DrawCellNormal(Canvas& canvas, const Grid& grid, GridKind kind, int n) {
-  canvas.Fill(grid.Inner(n), UiColor::kWindow);
-  canvas.Colors(UiColor::kWindow, UiColor::kWindowText);
-  DrawCellLook(canvas, grid, kind, n);
-}
-
 Rect HighlightCell(Canvas& canvas, const Grid& grid, GridKind kind, int n) {
   const Rect inner = grid.Inner(n);
   canvas.Fill(inner, UiColor::kHighlight);
   canvas.Colors(UiColor::kHighlight, UiColor::kHighlightText);
   DrawLook(canvas, GridCellLook(kind, n), {inner.left + 9, inner.top + 4},
-           {inner.left + 3, inner.top + 5}, CellClip(grid, n));
+           {inner.left + 3, inner.top + 5}, grid.Cell(n));
   return inner;
 }
 

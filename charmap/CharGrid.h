@@ -115,8 +115,6 @@ class Grid {
 void DrawGridLines(Canvas& canvas, const Grid& grid);
 // Every cell's character (or glyph) in the window colours, row by row.
 void DrawGridCells(Canvas& canvas, const Grid& grid, GridKind kind);
-// Draws cell n normally (inside its lines), e.g. after the highlight has moved away from it.
-void DrawCellNormal(Canvas& canvas, const Grid& grid, GridKind kind, int n);
 // Highlights cell n and returns the inner rectangle it filled.
 Rect HighlightCell(Canvas& canvas, const Grid& grid, GridKind kind, int n);
 

@@ -105,10 +105,31 @@ void ReadCharMapBytes(CharMap& map, const void* data, size_t size, CharMapReadOb
   reader.Finish();
 }
 
+namespace {
+
+char* AppendDecimal(char* out, int value) {
+  char digits[4];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+}  // namespace
+
 bool WriteCharMapFile(const CharMap& map, std::FILE* file) {
   bool ok = true;
   for (int k = 0; k < kCharMapEntries; ++k) {
-    if (std::fprintf(file, "The Mac %d is mapped To %d\r\n", 128 + k, map[k]) < 0) ok = false;
+    // Formatted by hand: the Win32 programs carry no printf.
+    char line[40] = "The Mac ";
+    char* p = AppendDecimal(line + 8, 128 + k);
+    std::memcpy(p, " is mapped To ", 14);
+    p = AppendDecimal(p + 14, map[k]);
+    std::memcpy(p, "\r\n", 3);
+    if (std::fputs(line, file) < 0) ok = false;
   }
   if (std::fflush(file) != 0) ok = false;
   return ok && !std::ferror(file);

@@ -4,6 +4,8 @@
 
 namespace brind {
 
+CharMap ProgramCharMap{};
+
 const DriverMessages kUtilityDriverMessages = {
     "Device does not supports deviceIO",
     kMbOk | kMbIconError,
@@ -28,6 +30,7 @@ bool LoadCharMap(CharMapStore& store) {
   char path[kCharMapPathBytes];
   if (!FindCharMapFile(store, path)) return false;
   if (std::FILE* f = store.files.OpenRead(path)) {
+    store.map.fill(0);
     ReadCharMapFile(store.map, f);
     std::fclose(f);
     return true;

@@ -23,9 +23,12 @@ class CharMapFiles {
   virtual std::FILE* OpenWrite(const char* path) = 0;
 };
 
-// The longest "<InstallDir>\CHARMAP.MAC" the programs keep; a longer installation directory is
-// refused (treated as missing) rather than cut, which would name another file.
-inline constexpr size_t kCharMapPathBytes = 256;
+// "<InstallDir>\CHARMAP.MAC" for every installation directory the registry reading accepts.
+inline constexpr size_t kCharMapPathBytes = kRegistryValueBytes + sizeof "\\CHARMAP.MAC" - 1;
+
+// The program's one character map: every entry 0 until CHARMAP.MAC is read into it. In Brindlewood
+// Utility the format dialog converts volume names with it and the Options sheet edits it.
+extern CharMap ProgramCharMap;
 
 struct CharMapStore {
   CharMap& map;
@@ -39,8 +42,9 @@ struct CharMapStore {
 // Reads InstallDir and builds the path of CHARMAP.MAC. False when either is impossible.
 bool FindCharMapFile(CharMapStore& store, char (&path)[kCharMapPathBytes]);
 
-// Refreshes the table from CHARMAP.MAC; a missing file is created hidden with the defaults.
-// Fails silently, the table unchanged, only when InstallDir can't be read.
+// Refreshes the table from CHARMAP.MAC, starting from a cleared table: an entry the file does not
+// set is 0 (not mapped), whatever an earlier editing left there. A missing file is created hidden
+// with the defaults. Fails silently, the table unchanged, only when InstallDir can't be read.
 bool LoadCharMap(CharMapStore& store);
 
 // The texts a program shows when the driver can't be reached or refuses the table.

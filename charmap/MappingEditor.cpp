@@ -198,6 +198,8 @@ bool MappingPage::Init(MappingWindow& window) {
     return false;
   }
   if (std::FILE* f = store_.files.OpenRead(path)) {
+    // From a cleared table: what a cancelled editing left must not come back with the next OK.
+    store_.map.fill(0);
     ReadCharMapFile(store_.map, f);
     std::fclose(f);
   } else {

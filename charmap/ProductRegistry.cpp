@@ -3,14 +3,14 @@
 namespace brind {
 
 bool ReadRegistryValue(ProductRegistry& registry, UserPrompts& prompts, const char* caption,
-                       const char* name, char (&out)[kRegistryValueBytes]) {
+                       const char* name, char* out, size_t capacity) {
+  if (capacity == 0) return false;
   out[0] = 0;
-  switch (registry.Read(name, out, sizeof out)) {
+  switch (registry.Read(name, out, capacity)) {
     case RegistryRead::kOk:
       return true;
     case RegistryRead::kNoRegistry:
-      prompts.Show("Could not open the System Registry", caption, kMbOk | kMbIconInformation,
-                   PromptOwner::kFocusWindow);
+      ShowInfoMessage(prompts, "Could not open the System Registry", caption);
       break;
     case RegistryRead::kMissing:
       break;

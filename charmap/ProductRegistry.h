@@ -28,8 +28,12 @@ class ProductRegistry {
 
 // The one reading routine of the programs: a registry that cannot be reached is told with
 // "Could not open the System Registry" (information icon, owned by the focus window, the given
-// caption) and counts as a missing value. True when the value was read.
+// caption) and counts as a missing value. True when the value was read; out is empty otherwise.
 bool ReadRegistryValue(ProductRegistry& registry, UserPrompts& prompts, const char* caption,
-                       const char* name, char (&out)[kRegistryValueBytes]);
+                       const char* name, char* out, size_t capacity);
+inline bool ReadRegistryValue(ProductRegistry& registry, UserPrompts& prompts, const char* caption,
+                              const char* name, char (&out)[kRegistryValueBytes]) {
+  return ReadRegistryValue(registry, prompts, caption, name, out, sizeof out);
+}
 
 }  // namespace brind

@@ -23,6 +23,9 @@ if(BRIND_WIN32)
   # Windows 95 is the target: 4.0 headers, 4.0 subsystem, nothing newer imported.
   add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_IE=0x0300 STRICT
                           WIN32_LEAN_AND_MEAN NOMINMAX)
+  # The code of the programs runs on the processors of Windows 95 (a 386 and up): the compiler's
+  # default, the Pentium Pro, would use CMOV, which the 386, 486 and Pentium do not have.
+  set(BRIND_WIN95_CPU -march=i386 -mtune=pentium)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
@@ -34,10 +37,24 @@ function(brind_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   if(BRIND_WIN32)
     target_compile_options(${name} PRIVATE -Os -fno-exceptions -fno-rtti
-                                           -ffunction-sections -fdata-sections)
+                                           -ffunction-sections -fdata-sections ${BRIND_WIN95_CPU})
     # Nothing unwinds without exceptions: unwind tables would only add to the programs' size.
     target_compile_options(${name} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endif()
+endfunction()
+
+# Windows 95 as it shipped has no MSVCRT.DLL, MinGW's default C runtime. The programs take the C
+# functions they call from CRTDLL.DLL, which it does ship, and start at our own entry point
+# (common/win32/Win95Runtime.cpp) instead of MinGW's start-up code, which brings wide-character
+# and later Windows calls and most of the programs' size. Nothing runs MinGW's pseudo-relocations,
+# so the link refuses the automatic imports that need them; Windows 95 loads the programs at their
+# base and needs no relocations.
+function(brind_win95_runtime name)
+  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/common/win32/Win95Runtime.cpp)
+  target_link_options(${name} PRIVATE -specs=${PROJECT_SOURCE_DIR}/cmake/crtdll.specs
+                      -nostartfiles -Wl,-e,_BrindEntry -Wl,--disable-auto-import
+                      -Wl,--disable-dynamicbase,--disable-reloc-section)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/crtdll.specs)
 endfunction()
 
 # A Win32 GUI program: size-optimised, static, subsystem 4.0; its size is printed after each link.
@@ -45,9 +62,10 @@ function(brind_win32_program name output_name)
   add_executable(${name} WIN32 ${ARGN})
   set_target_properties(${name} PROPERTIES OUTPUT_NAME "${output_name}")
   target_compile_options(${name} PRIVATE ${BRIND_WARNINGS} -Os -fno-exceptions -fno-rtti
-                                         -ffunction-sections -fdata-sections)
+                                         -ffunction-sections -fdata-sections ${BRIND_WIN95_CPU})
   target_compile_options(${name} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  brind_win95_runtime(${name})
   target_link_options(${name} PRIVATE -s -Wl,--gc-sections -Wl,--subsystem,windows:4.0
                       -Wl,--major-os-version,4,--minor-os-version,0
                       -Wl,--major-subsystem-version,4,--minor-subsystem-version,0)

@@ -42,4 +42,9 @@ class UserPrompts {
                    PromptOwner owner = PromptOwner::kActiveDialog) = 0;
 };
 
+// A notice that needs no answer: OK, the information icon, owned by the focus window.
+inline void ShowInfoMessage(UserPrompts& prompts, const char* text, const char* caption) {
+  prompts.Show(text, caption, kMbOk | kMbIconInformation, PromptOwner::kFocusWindow);
+}
+
 }  // namespace brind

@@ -1,6 +1,6 @@
 #include "disk/DiskServices.h"
 
-#include <cstdio>
+#include <cstring>
 
 namespace brind {
 
@@ -13,6 +13,9 @@ constexpr uint16_t kIoctlNotSent = 0x0D;
 // Permissions of the lock call: bit 1 makes new file mappings fail, bit 2 locks for formatting.
 constexpr uint16_t kLockPermNoMappings = 2;
 constexpr uint16_t kLockPermFormat = 4;
+
+// What a drive check answers for a failed call that gave no code of its own.
+constexpr uint16_t kCheckFailed = 31;
 
 }  // namespace
 
@@ -111,9 +114,11 @@ uint16_t DiskServices::CheckDrive(uint8_t drive, uint8_t checkOnly) {
   EnsureOpen(OpenPolicy::kOpenIfNotOpen);
   params_.bytes[DeviceParams::kSpecialFunctions] = 5;
   uint16_t code = 0;
-  if (!DosIoctl([&] { return device_.GetDeviceParams(drive, params_); }, &code) && code != 0) {
-    // The system cannot say what the drive is: the file-system driver decides.
-    return driver_.QueryDrive(drive);
+  if (!DosIoctl([&] { return device_.GetDeviceParams(drive, params_); }, &code)) {
+    // The system cannot say what the drive is: the file-system driver decides. A failure without
+    // a code leaves the block as an earlier drive's query filled it, so it says nothing.
+    if (code != 0) return driver_.QueryDrive(drive);
+    return kCheckFailed;
   }
   if (params_.deviceType() != DeviceParams::kType144) return 1;
   if (checkOnly == 1) return 0;
@@ -126,12 +131,16 @@ uint16_t DiskServices::CheckDrive(uint8_t drive, uint8_t checkOnly) {
   params_.set16(DeviceParams::kTotalSectors, static_cast<uint16_t>(kTotalSectors));
   params_.set16(DeviceParams::kSectorsPerTrack, 18);
   if (DosIoctl([&] { return device_.SetDeviceParams(drive, params_); }, &code)) return 0;
-  return code;
+  return code != 0 ? code : kCheckFailed;
 }
 
 void DiskServices::SearchRoot(const char* drivePath) {
-  char pattern[16];
-  std::snprintf(pattern, sizeof pattern, "%s\\*.*", drivePath ? drivePath : "");
+  // Built by hand: the Win32 programs carry no printf.
+  char pattern[16] = {};
+  size_t len = 0;
+  for (; drivePath && drivePath[len] && len < sizeof pattern - 5; ++len)
+    pattern[len] = drivePath[len];
+  std::memcpy(pattern + len, "\\*.*", 5);
   device_.SearchRoot(pattern);
 }
 

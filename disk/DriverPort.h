@@ -22,7 +22,21 @@ struct DriverRequest {
   uint32_t argument() const { return GetU32LE(&bytes[0]); }
   uint32_t request() const { return GetU32LE(&bytes[4]); }
   uint16_t answer() const { return GetU16LE(&bytes[20]); }
+  void setAnswer(uint16_t v) { PutU16LE(&bytes[20], v); }
 };
+
+// QueryDrive's answer for a drive that must not be offered.
+inline constexpr uint16_t kQueryDriveRefused = 1;
+
+// The QueryDrive record for a drive. Its answer starts as a refusal: a call that fails without
+// writing the record must not read as "may be formatted".
+inline DriverRequest QueryDriveRequest(uint8_t drive) {
+  DriverRequest request;
+  request.setArgument(drive);
+  request.setRequest(kRequestQueryDrive);
+  request.setAnswer(kQueryDriveRefused);
+  return request;
+}
 
 class DriverPort {
  public:

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "hfs/FormatStages.h"
+
 namespace brind {
 
 namespace {
@@ -58,9 +60,8 @@ constexpr char kStatusInitializing[] = "Initializing...";
 constexpr char kStatusFormatting[] = "Formatting...";
 constexpr char kStatusCreating[] = "Creating File System...";
 
-// Steps 160..166 write the file system.
-constexpr uint32_t kFirstStage = 160;
-constexpr uint32_t kStages = 7;
+constexpr uint32_t kFirstStage = kFirstStageStep;
+constexpr uint32_t kStages = kStageCount;
 
 // The bar grows in blocks of at least this many pixels.
 constexpr int32_t kMinBlock = 16;
@@ -213,14 +214,14 @@ void FormatController::OnDriveSelectionChange() {
   ReadCurrentLabel();
 }
 
-bool FormatController::OnStart() {
+void FormatController::OnStart() {
   // Enter reaches the dialog even while its Start button is disabled; a running format keeps
   // its lock and its state.
-  if (s_.formatActive) return false;
+  if (s_.formatActive) return;
   view_.GetDriveBoxText(s_.drivePath, sizeof s_.drivePath);
   if (!DrivePathValid()) {
     ShowInvalidDrive();
-    return false;
+    return;
   }
   s_.formatActive = 1;
   s_.fileSystemStarted = 0;
@@ -237,13 +238,11 @@ bool FormatController::OnStart() {
   view_.SetCloseButtonText("Cancel");
 
   OnStartFormat();
-  return true;
 }
 
 int FormatController::ProbeWithQuestions(uint32_t sector) {
   for (;;) {
     const DiskStatus status = ProbeSector(sector);
-    s_.probeStatus = status;
     int answer;
     switch (status) {
       case kDiskOk:
@@ -261,7 +260,6 @@ int FormatController::ProbeWithQuestions(uint32_t sector) {
         ClearSignatures(s_.sectorBuffer);
         return 0;
     }
-    s_.probeStatus = answer;
     if (answer != kIdRetry) return -1;
   }
 }
@@ -351,7 +349,6 @@ DiskStatus FormatController::ProbeSector(uint32_t sector) {
 
 void FormatController::SetUpBar() {
   const BarRect client = view_.ProgressClientRect();
-  s_.progressControl = kIdProgress;
   s_.barRect = {client.left + 1, client.top + 2, client.right - 1, client.bottom - 2};
   s_.barDrawnTo = s_.barTarget = s_.barRect.left;
   s_.step = s_.endStep = 0;
@@ -381,6 +378,9 @@ void FormatController::ArmTimer() {
 }
 
 void FormatController::OnTimer() {
+  // A message left in the queue after a stop or a failure belongs to no format: the sequence is
+  // over (or never set up) once its end step is 0.
+  if (!s_.formatActive || s_.endStep == 0) return;
   // A message that finds no timer set must not set one again.
   s_.timerArmed = view_.KillStepTimer() ? 0 : 1;
   if (s_.step < s_.endStep) {
@@ -397,8 +397,7 @@ void FormatController::TrackStep() {
   if (s_.step == 0) {
     view_.SetStatusText(kStatusFormatting);
     if (disk_.CheckDrive(drive, 0) != 0) {
-      prompts_.Show(kMsgSetParams, kCaptionUtility, kMbOk | kMbIconInformation,
-                    PromptOwner::kFocusWindow);
+      ShowInfoMessage(prompts_, kMsgSetParams, kCaptionUtility);
       view_.PostStop();
       return;
     }
@@ -421,7 +420,6 @@ void FormatController::TrackError(DiskStatus status) {
     case kDiskAccessDenied: {
       // The track format only says "denied": a read and a write of sector 2 tell why.
       const DiskStatus probe = ProbeSector(2);
-      s_.probeStatus = probe;
       const char* question = nullptr;
       if (probe == kDiskNotReady || probe == kDiskSectorNotFound)
         question = kMsgNoDiskRetry;
@@ -465,7 +463,6 @@ void FormatController::TrackError(DiskStatus status) {
 
 void FormatController::EndAfterTrackError() {
   s_.step = s_.endStep = 0;
-  s_.probeStatus = 0;
   s_.stepStatus = 1;
   view_.KillStepTimer();
   s_.timerArmed = 0;
@@ -476,8 +473,9 @@ void FormatController::StageStep() {
   const uint32_t index = s_.step - kFirstStage;
   if (index == 0) view_.SetStatusText(kStatusCreating);
   const uint16_t status = stages_.RunStage(index, disk_, s_.driveNumber, s_.volumeLabel);
-  // From here on a stopped quick format must not leave a half-made volume that looks whole.
-  if (index == 0) s_.fileSystemStarted = 1;
+  // From here until the last stage has run, a stopped format must not leave a half-made volume
+  // that reads as a Macintosh disk.
+  s_.fileSystemStarted = (status != 0 || index + 1 < kStages) ? 1 : 0;
   s_.stepStatus = static_cast<int16_t>(status);
   if (status != 0) {
     s_.stepStatus = 1;
@@ -485,7 +483,6 @@ void FormatController::StageStep() {
     s_.timerArmed = 0;
     Ask(stages_.FailureMessage(index), kCaptionFormat, kMbOk | kMbIconError);
     s_.step = s_.endStep = 0;
-    s_.probeStatus = 0;
     view_.PostStop();
     return;
   }
@@ -544,7 +541,6 @@ void FormatController::DrawFinalBar() {
 
 void FormatController::ResetSequence() {
   s_.stepStatus = 1;
-  s_.probeStatus = 0;
   s_.step = s_.endStep = 0;
   s_.barDrawnTo = s_.barTarget = 0;
   view_.InvalidateProgress(nullptr, true);
@@ -576,9 +572,11 @@ void FormatController::Complete() {
 
 void FormatController::Stop() {
   if (s_.timerArmed && view_.KillStepTimer()) s_.timerArmed = 0;
-  if (s_.quickFormat && s_.fileSystemStarted) {
-    // The old master directory block without its signature: the disk no longer reads as a
-    // Macintosh disk. Nothing else can be done if this write fails.
+  if (s_.fileSystemStarted) {
+    // Sector 2 without a signature: the disk no longer reads as a Macintosh disk. A quick format
+    // writes back the old master directory block; after a full format every sector was blank.
+    // Nothing else can be done if this write fails.
+    if (!s_.quickFormat) std::memset(s_.sectorBuffer, 0, sizeof s_.sectorBuffer);
     ClearSignatures(s_.sectorBuffer);
     disk_.WriteSector(s_.sectorBuffer, 2, s_.driveNumber);
     s_.fileSystemStarted = 0;

@@ -1,9 +1,9 @@
 // The format dialog and the timer-driven format sequence, with no window in them: every
 // platform's dialog forwards its messages to these entry points and draws through FormatView.
 //
-//   WM_INITDIALOG            -> OnInitDialog (its result is the handler's report)
+//   WM_INITDIALOG            -> OnInitDialog (true: it put the focus on Start, answer FALSE)
 //   CBN_SELCHANGE from 1007  -> OnDriveSelectionChange
-//   WM_COMMAND IDOK          -> OnStart (sends itself WM_STARTFORMAT: OnStartFormat)
+//   WM_COMMAND IDOK          -> OnStart (then the checks and questions of OnStartFormat)
 //   WM_COMMAND IDCANCEL      -> OnCancel (ends the dialog when idle, else stops the format)
 //   WM_TIMER                 -> OnTimer (one step of the sequence)
 //   WM_PAINT                 -> OnPaint, after the dialog's own BeginPaint/EndPaint
@@ -20,7 +20,7 @@
 
 namespace brind {
 
-// The seven file-system stages (steps 160..166), index 0..6.
+// The file-system stages that follow the tracks (hfs/FormatStages.h), by index from 0.
 class StageRunner {
  public:
   virtual ~StageRunner() = default;
@@ -54,14 +54,12 @@ class FormatController {
         names_(names),
         driver_(driver) {}
 
-  // commandLineMode keeps the drive already stored in drivePath. Returns the handler's report:
-  // true when the label of a disk was looked at and the focus went to Start.
+  // commandLineMode keeps the drive already stored in drivePath. True when the label of a disk
+  // was looked at and the focus went to Start (the dialog must then leave the focus alone).
   bool OnInitDialog(bool commandLineMode);
   void OnDriveSelectionChange();
   // Start: takes the drive, label and options, disables the dialog and runs the checks.
-  bool OnStart();
-  // WM_STARTFORMAT: the checks and questions; ends by setting the step timer or posting the stop.
-  void OnStartFormat();
+  void OnStart();
   void OnCancel();
   void OnTimer();
   void OnPaint();
@@ -78,6 +76,8 @@ class FormatController {
   void BuildDriveList();
   bool DrivePathValid();
   void ShowInvalidDrive();
+  // The checks and questions; ends by setting the step timer or posting the stop.
+  void OnStartFormat();
   int ProbeWithQuestions(uint32_t sector);  // 0: go on; -1: stop
   void SetUpBar();
   void SetUpSteps();

@@ -11,7 +11,7 @@ namespace brind {
 
 struct CharMapStore;
 
-// Steps 160..166 through the HFS volume builder, on a 2880-sector volume.
+// The file-system stages through the HFS volume builder, on a 2880-sector volume.
 class HfsStageRunner : public StageRunner {
  public:
   uint16_t RunStage(uint32_t index, SectorIo& io, uint8_t drive, const char* volumeLabel) override;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "disk/DiskStatus.h"
+#include "hfs/FormatStages.h"
 
 namespace brind {
 
@@ -23,12 +24,11 @@ inline constexpr int kIdSummary = 1034;   // "&Display summary when finished."
 inline constexpr int kInputControls[6] = {kIdDriveBox, kIdStart, kIdQuick,
                                           kIdFull,     kIdLabel, kIdSummary};
 
-// The dialog's private message: Start sends it to run the checks before the sequence.
-inline constexpr unsigned kWmStartFormat = 0x0400 + 1;  // WM_USER + 1
-inline constexpr unsigned kStepTimerId = 1;             // interval 0
+inline constexpr unsigned kStepTimerId = 1;  // interval 0
 
-inline constexpr unsigned kLabelMax = 27;   // characters of a volume label
-inline constexpr uint32_t kBarUnits = 167;  // 160 tracks and the 7 file-system stages
+inline constexpr unsigned kLabelMax = 27;  // characters of a volume label
+// The tracks and then the file-system stages.
+inline constexpr uint32_t kBarUnits = kFirstStageStep + kStageCount;
 
 // Client-area rectangle of the progress control, in its own pixels.
 struct BarRect {
@@ -47,22 +47,20 @@ struct FormatState {
   uint16_t quickFormat = 1;
   uint8_t showSummary = 0;
   uint8_t formatActive = 0;       // while set, button 2 means Cancel
-  uint8_t fileSystemStarted = 0;  // step 160 has run in the current format
+  uint8_t fileSystemStarted = 0;  // the file-system stages began and have not all run
   uint8_t sectorBuffer[kSectorSize] = {};
-  int32_t probeStatus = 0;
   DriveGeometry geometry[26] = {};
 
   // The sequence.
   uint32_t step = 0;       // the step the next timer message runs
-  uint32_t endStep = 0;    // 160 in both kinds of format
+  uint32_t endStep = 0;    // the first stage's step in both kinds of format; 0 when none runs
   uint32_t firstStep = 0;  // where the bar starts: 0 full, 160 quick
   int16_t stepStatus = 0;  // 0 = last step succeeded; 1 when set up, ended or failed
   uint32_t timerArmed = 0;
 
   // The bar.
   float stepScale = 0;   // pixels per step
-  float stageScale = 0;  // width / 167 (quick format blocks)
-  int progressControl = kIdProgress;
+  float stageScale = 0;  // width / kBarUnits (quick format blocks)
   BarRect barRect;
   int32_t barDrawnTo = 0;
   int32_t barTarget = 0;

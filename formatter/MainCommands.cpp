@@ -7,6 +7,10 @@
 
 namespace brind {
 
+namespace {
+constexpr char kUtilityCaption[] = "Brindlewood Utility";
+}  // namespace
+
 unsigned MainCommands::Start(const StartRequest& request, char* drivePath) {
   commandLineMode_ = false;
   switch (request.action) {
@@ -66,10 +70,14 @@ void MainCommands::Format() {
   if (commandLineMode_) shell_.Quit();
 }
 
+bool MainCommands::ReadInstallDir(char (&installDir)[kRegistryValueBytes]) {
+  return ReadRegistryValue(registry_, prompts_, kUtilityCaption, kValueInstallDir, installDir);
+}
+
 void MainCommands::Options() {
-  char installDir[kInstallDirCapacity] = {};
-  if (ReadProductValue(registry_, prompts_, "InstallDir", installDir, sizeof installDir)) {
-    shell_.RunOptionsSheet(installDir);
+  char installDir[kRegistryValueBytes];
+  if (ReadInstallDir(installDir)) {
+    shell_.RunOptionsSheet();
   } else {
     prompts_.Show("Brindlewood for Windows 95 is not installed. Please install from setup disk",
                   nullptr, kMbOk | kMbIconError, PromptOwner::kMainWindow);
@@ -78,15 +86,15 @@ void MainCommands::Options() {
 }
 
 void MainCommands::Help() {
-  char installDir[kInstallDirCapacity] = {};
-  if (!ReadProductValue(registry_, prompts_, "InstallDir", installDir, sizeof installDir)) {
+  char installDir[kRegistryValueBytes];
+  if (!ReadInstallDir(installDir)) {
     prompts_.Show("Brindlewood Driver for Windows 95 is not installed", "Brindlewood Format",
                   kMbOk | kMbIconError, PromptOwner::kMainWindow);
     return;
   }
   // installDir is terminated within its capacity, so the path always fits.
   static constexpr char kHelpFile[] = "\\Brindlewood.hlp";
-  char helpPath[kInstallDirCapacity + sizeof kHelpFile];
+  char helpPath[kRegistryValueBytes + sizeof kHelpFile];
   const size_t length = std::strlen(installDir);
   std::memcpy(helpPath, installDir, length);
   std::memcpy(helpPath + length, kHelpFile, sizeof kHelpFile);

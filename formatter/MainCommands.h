@@ -1,10 +1,10 @@
 // The menu commands of Brindlewood Utility's main window, over the few things the window does.
 #pragma once
 
+#include "charmap/ProductRegistry.h"
 #include "common/UserPrompts.h"
 #include "disk/DriverPort.h"
 #include "formatter/CommandLine.h"
-#include "formatter/ProductRegistry.h"
 
 namespace brind {
 
@@ -15,7 +15,8 @@ class UtilityShell {
   virtual ~UtilityShell() = default;
   // Runs ENTERNEWBOX modally; false when the dialog could not be created at all.
   virtual bool RunFormatDialog() = 0;
-  virtual void RunOptionsSheet(const char* installDir) = 0;
+  // The sheet finds CHARMAP.MAC through the same registry reading as the commands.
+  virtual void RunOptionsSheet() = 0;
   virtual void RunAboutBox() = 0;
   virtual void OpenHelpContents(const char* helpPath) = 0;
   virtual void RepaintMainWindow() = 0;
@@ -25,7 +26,7 @@ class UtilityShell {
 
 class MainCommands {
  public:
-  MainCommands(DriverPort& driver, UserPrompts& prompts, RegistryAccess& registry,
+  MainCommands(DriverPort& driver, UserPrompts& prompts, ProductRegistry& registry,
                UtilityShell& shell)
       : driver_(driver), prompts_(prompts), registry_(registry), shell_(shell) {}
 
@@ -42,10 +43,11 @@ class MainCommands {
   void Format();
   void Options();
   void Help();
+  bool ReadInstallDir(char (&installDir)[kRegistryValueBytes]);
 
   DriverPort& driver_;
   UserPrompts& prompts_;
-  RegistryAccess& registry_;
+  ProductRegistry& registry_;
   UtilityShell& shell_;
   bool commandLineMode_ = false;
 };

@@ -46,20 +46,20 @@ std::vector<Block> BlockBar::Repaint() const {
 }
 
 CopyProgress::CopyProgress(SetupHost& host, UserPrompts& prompts, CopyView& view,
-                           const CopyJob& job, RemovalFlags& flags, bool& filesTouched, int barLeft,
-                           int barRight)
+                           const CopyJob& job, RemovalFlags& flags, TouchedFiles& touched,
+                           int barLeft, int barRight)
     : host_(host),
       prompts_(prompts),
       view_(view),
       job_(job),
       flags_(flags),
-      filesTouched_(filesTouched),
+      touched_(touched),
       bar_(barLeft, barRight) {}
 
 void CopyProgress::Open() {
   committed_ = 0;
   row_ = 0;
-  filesTouched_ = false;
+  touched_.clear();
   view_.SetTimer();
   timerRunning_ = true;
 }
@@ -120,15 +120,15 @@ CopyProgress::Result CopyProgress::Tick() {
 
   const std::string destination = JoinPath(job_.installDirectory, file.installedName);
   view_.ShowFile(DisplayText(job_.installDirectory, row_));
+  // From the first delete on, the file under this name is this run's.
+  touched_.push_back(file.installedName);
   for (;;) {
     host_.DeleteFile(destination);  // a partial file of an earlier attempt goes first
     if (host_.InstallFile(file.diskName, file.installedName, job_.sourceDir,
                           job_.installDirectory) == 0) {
-      filesTouched_ = true;
       break;
     }
     if (Ask(text::kCannotCopy) != kIdRetry) return Result::kFailed;
-    filesTouched_ = true;
   }
 
   working += file.size;
@@ -154,12 +154,7 @@ CopyProgress::Result CopyProgress::Cancel() {
     RestartTimer();
     return Result::kRunning;
   }
-  RemoveInstallDirectory(host_, job_.installDirectory);
   flags_.quietRemoval = true;
-  // Only entries that describe this directory go: an earlier installation elsewhere keeps its own.
-  if (flags_.reinstallIntoRecordedDir) {
-    RegistryRules(host_, prompts_).RemoveRegistration(job_.windowsDirectory, flags_);
-  }
   return Result::kFailed;
 }
 

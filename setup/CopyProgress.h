@@ -53,6 +53,9 @@ class CopyView {
   virtual bool ConfirmResume() = 0;
 };
 
+// The installed names this run deleted or wrote in the installation directory.
+using TouchedFiles = std::vector<std::string>;
+
 struct CopyJob {
   std::string sourceDir;
   std::string installDirectory;
@@ -65,11 +68,12 @@ class CopyProgress {
   enum class Result { kRunning, kDone, kFailed };
 
   CopyProgress(SetupHost& host, UserPrompts& prompts, CopyView& view, const CopyJob& job,
-               RemovalFlags& flags, bool& filesTouched, int barLeft, int barRight);
+               RemovalFlags& flags, TouchedFiles& touched, int barLeft, int barRight);
 
   // Opening: resets the state and starts the timer.
   void Open();
   Result Tick();
+  // Cancel: CONFIRMEXIT; E&xit ends the copy as failed (the failure notice cleans up).
   Result Cancel();
   std::vector<Block> Repaint() const { return bar_.Repaint(); }
 
@@ -88,7 +92,7 @@ class CopyProgress {
   CopyView& view_;
   CopyJob job_;
   RemovalFlags& flags_;
-  bool& filesTouched_;
+  TouchedFiles& touched_;
   BlockBar bar_;
   int row_ = 0;
   std::uint64_t committed_ = 0;

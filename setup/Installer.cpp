@@ -44,17 +44,27 @@ bool Installer::CheckLocation() {
 }
 
 void Installer::NoticeCleanUp() {
-  if (state_.filesTouched) {
-    RemoveInstallDirectory(host_, state_.installDirectory);
-    if (state_.flags.reinstallIntoRecordedDir) {
+  const std::string& dir = state_.installDirectory;
+  if (state_.flags.reinstallIntoRecordedDir) {
+    // The recorded installation was partly overwritten: it goes whole, with its registration.
+    // The registration goes first, while the directory still holds the clean-up program it
+    // schedules; a clean-up is withdrawn again when nothing is left for it.
+    if (!state_.touched.empty()) {
       registry_.RemoveRegistration(state_.windowsDirectory, state_.flags);
+      RemoveInstallDirectory(host_, dir);
+      if (host_.Kind(dir) == PathKind::kMissing) {
+        registry_.DeleteHklmValue(kRunOnceKey, kCleanupValue);
+        host_.DeleteFile(RegistryRules::CleanupCopy(state_.windowsDirectory));
+      }
     }
-  } else if (!state_.flags.reinstallIntoRecordedDir) {
-    RemoveInstallDirectory(host_, state_.installDirectory);
+    return;
   }
+  // Anywhere else only what this run put there goes; a directory that was there before stays.
+  RemoveFiles(host_, dir, state_.touched);
+  if (state_.createdDirectory) RemoveEmptyDirectory(host_, dir);
 }
 
-// Steps 5 to 9: returns true with an accepted directory, false with the exit code set.
+// Asks for the directory until one is accepted (true) or the user leaves (false, exit code set).
 bool Installer::ChooseDirectory(int* exitCode) {
   std::string recorded;
   const bool hasRecorded = registry_.QueryProductValue("InstallDir", &recorded);
@@ -67,20 +77,25 @@ bool Installer::ChooseDirectory(int* exitCode) {
       return false;
     }
     if (dir.size() > kDirectoryLimit) dir.resize(kDirectoryLimit);
-    state_.installDirectory = dir;
     proposed = dir;
-    if (dir == state_.windowsDirectory) {
-      Warn(text::kWindowsDirectory);
-      continue;
-    }
     if (dir.size() == 2 || dir.size() == 3) {
       Warn(text::kEnterDirectory);
       proposed[1] = ':';
       if (dir.size() == 3) proposed[2] = '\\';
       continue;
     }
+    // Every check and every registry row works on the absolute path: "C:Brindlewood" or
+    // "Brindlewood" would otherwise be taken relative to whatever is current later.
+    dir = host_.FullPath(dir);
+    if (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
+    state_.installDirectory = dir;
+    if (SameDirectory(host_, dir, state_.windowsDirectory)) {
+      Warn(text::kWindowsDirectory);
+      continue;
+    }
     if (!CheckLocation()) continue;
-    state_.flags.reinstallIntoRecordedDir = hasRecorded && recorded == dir;
+    state_.flags.reinstallIntoRecordedDir = hasRecorded && SameDirectory(host_, recorded, dir);
+    state_.createdDirectory = false;
 
     switch (host_.Kind(dir)) {
       case PathKind::kMissing:
@@ -90,6 +105,7 @@ bool Installer::ChooseDirectory(int* exitCode) {
           *exitCode = kCannotCreateDirectory;
           return false;
         }
+        state_.createdDirectory = true;
         CheckLocation();
         return true;
       case PathKind::kFile:
@@ -99,7 +115,7 @@ bool Installer::ChooseDirectory(int* exitCode) {
         if (host_.Kind(JoinPath(dir, "ZOVAZEV.XXX")) == PathKind::kFile) {
           // A removal left its clean-up pending for this directory: withdraw it.
           if (host_.DeleteFile(RegistryRules::CleanupCopy(state_.windowsDirectory))) {
-            registry_.DeleteHklmValue(kRunOnceKey, "Brindlewood CleanUp");
+            registry_.DeleteHklmValue(kRunOnceKey, kCleanupValue);
           }
           return true;
         }
@@ -124,10 +140,12 @@ void Installer::FinishFiles() {
 
 void Installer::CancelPendingCleanup() {
   std::string entry;
-  if (registry_.QueryHklmValue(kRunOnceKey, "Brindlewood Cleanup", 512, &entry) &&
-      CleanupArgument(entry) == state_.shortInstallDir) {
+  // The entry names the directory in whatever form the removal read it; this run may have been
+  // typed in another case, with a trailing backslash or by its long name.
+  if (registry_.QueryHklmValue(kRunOnceKey, kCleanupValue, 512, &entry) &&
+      SameDirectory(host_, CleanupArgument(entry), state_.shortInstallDir)) {
     host_.DeleteFile(RegistryRules::CleanupCopy(state_.windowsDirectory));
-    registry_.DeleteHklmValue(kRunOnceKey, "Brindlewood CleanUp");
+    registry_.DeleteHklmValue(kRunOnceKey, kCleanupValue);
   }
 }
 
@@ -189,7 +207,7 @@ int Installer::RunInstall() {
   job.installDirectory = state_.installDirectory;
   job.windowsDirectory = state_.windowsDirectory;
   job.totalBytes = TotalBytes(host_.StatFile(JoinPath(state_.sourceDir, kEnlistOnDisk)) == 0);
-  if (!ui_.Copy(job, state_.flags, state_.filesTouched)) {
+  if (!ui_.Copy(job, state_.flags, state_.touched)) {
     ui_.FailureNotice([this] { NoticeCleanUp(); });
     return kInstallDone;
   }

@@ -26,7 +26,8 @@ struct InstallState {
   std::string windowsDirectory;
   std::string driveRoot;
   std::string shortInstallDir;
-  bool filesTouched = false;
+  bool createdDirectory = false;  // this run made the installation directory
+  TouchedFiles touched;
   RemovalFlags flags;
 };
 
@@ -39,10 +40,9 @@ class Installer {
   const InstallState& state() const { return state_; }
   InstallState& state() { return state_; }
 
-  // Checks 7.4 to 7.6 on the typed directory: its drive (false after the floppy warning),
-  // DriveRoot and the short form.
+  // The typed directory's drive (false after the floppy warning), its root and its short form.
   bool CheckLocation();
-  // INSTALLFAIL's clean-up as it opens after a failure.
+  // INSTALLFAIL's clean-up as it opens after a failure: the only one a failed run makes.
   void NoticeCleanUp();
 
  private:

@@ -12,6 +12,21 @@ struct Value {
   std::string data;
 };
 
+// The keys an installation writes and its removal deletes.
+constexpr char kMakerKey[] = "SOFTWARE\\Oakhurst";
+constexpr char kProductParentKey[] = "SOFTWARE\\Oakhurst\\Brindlewood";
+constexpr char kVxdKey[] = "System\\CurrentControlSet\\Services\\VxD\\Brindlewood";
+constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood";
+constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kHelpKey[] = "SOFTWARE\\Microsoft\\Windows\\Help";
+constexpr char kAppPathsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe";
+constexpr char kExtensionKey[] = ".mac";
+constexpr char kOpenCommandKey[] = "Mac_auto_file\\Shell\\Open\\Command";
+constexpr char kStartupValue[] = "Brindlewood Startup";
+constexpr char kHelpValue[] = "Brindlewood.hlp";
+
 }  // namespace
 
 void RegistryRules::Warn(const char* text) {
@@ -78,22 +93,16 @@ bool RegistryRules::WriteRegistration(const Registration& r) {
             {"SourceDrive", r.driveRoot},
             {"UserLogon", logon}},
            true);
-  writeKey(RegRoot::kLocalMachine, "System\\CurrentControlSet\\Services\\VxD\\Brindlewood", "VxD",
-           {{"StaticVxD", s + "\\BrindFs.vxd"}}, true);
-  writeKey(RegRoot::kLocalMachine,
-           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood", "Uninstall",
+  writeKey(RegRoot::kLocalMachine, kVxdKey, "VxD", {{"StaticVxD", s + "\\BrindFs.vxd"}}, true);
+  writeKey(RegRoot::kLocalMachine, kUninstallKey, "Uninstall",
            {{"DisplayName", "Brindlewood for Windows 95"}, {"UninstallString", s + "\\setup /u"}},
            true);
-  writeKey(RegRoot::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Run",
-           {{"Brindlewood Startup", s + "\\Startup.exe"}}, true);
-  writeKey(RegRoot::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\Help", "Help",
-           {{"Brindlewood.hlp", s}}, true);
-  writeKey(RegRoot::kClassesRoot, ".mac", "Description", {{"", "Mac_auto_file"}}, true);
-  writeKey(RegRoot::kLocalMachine,
-           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe", "App Paths",
-           {{"", s + "\\Brindl~1.exe"}}, false);
-  writeKey(RegRoot::kClassesRoot, "Mac_auto_file\\Shell\\Open\\Command", "Description",
-           {{"", s + "\\Brindl~1.exe %1"}}, true);
+  writeKey(RegRoot::kLocalMachine, kRunKey, "Run", {{kStartupValue, s + "\\Startup.exe"}}, true);
+  writeKey(RegRoot::kLocalMachine, kHelpKey, "Help", {{kHelpValue, s}}, true);
+  writeKey(RegRoot::kClassesRoot, kExtensionKey, "Description", {{"", "Mac_auto_file"}}, true);
+  writeKey(RegRoot::kLocalMachine, kAppPathsKey, "App Paths", {{"", s + "\\Brindl~1.exe"}}, false);
+  writeKey(RegRoot::kClassesRoot, kOpenCommandKey, "Description", {{"", s + "\\Brindl~1.exe %1"}},
+           true);
   return true;
 }
 
@@ -112,11 +121,11 @@ bool RegistryRules::RemoveRegistration(const std::string& windowsDirectory, Remo
   RegKey root = 0;
   failed(host_.OpenRoot(RegRoot::kLocalMachine, &root));
   failed(host_.DeleteKey(root, kProductKey));
-  failed(host_.DeleteKey(root, "SOFTWARE\\Oakhurst\\Brindlewood"));
+  failed(host_.DeleteKey(root, kProductParentKey));
   // The maker key may hold other products of the same maker: it goes only when empty.
-  switch (host_.Content(root, "SOFTWARE\\Oakhurst")) {
+  switch (host_.Content(root, kMakerKey)) {
     case KeyContent::kEmpty:
-      failed(host_.DeleteKey(root, "SOFTWARE\\Oakhurst"));
+      failed(host_.DeleteKey(root, kMakerKey));
       break;
     case KeyContent::kMissing:
       failed(false);
@@ -124,22 +133,20 @@ bool RegistryRules::RemoveRegistration(const std::string& windowsDirectory, Remo
     case KeyContent::kNotEmpty:
       break;
   }
-  failed(host_.DeleteKey(root, "System\\CurrentControlSet\\Services\\VxD\\Brindlewood"));
-  failed(host_.DeleteKey(root,
-                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brindlewood"));
-  failed(host_.DeleteKey(root,
-                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brindl~1.exe"));
+  failed(host_.DeleteKey(root, kVxdKey));
+  failed(host_.DeleteKey(root, kUninstallKey));
+  failed(host_.DeleteKey(root, kAppPathsKey));
   RegKey help = 0;
-  failed(host_.OpenKey(root, "SOFTWARE\\Microsoft\\Windows\\Help", &help));
-  failed(host_.DeleteValue(help, "Brindlewood.hlp"));
+  failed(host_.OpenKey(root, kHelpKey, &help));
+  failed(host_.DeleteValue(help, kHelpValue));
   if (help) host_.CloseKey(help);
   if (root) host_.CloseKey(root);
 
   root = 0;
   failed(host_.OpenRoot(RegRoot::kLocalMachine, &root));
   RegKey run = 0;
-  failed(host_.OpenKey(root, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", &run));
-  failed(host_.DeleteValue(run, "Brindlewood Startup"));
+  failed(host_.OpenKey(root, kRunKey, &run));
+  failed(host_.DeleteValue(run, kStartupValue));
   if (run) host_.CloseKey(run);
 
   if (flags.uninstallMode || flags.reinstallIntoRecordedDir) {
@@ -149,15 +156,15 @@ bool RegistryRules::RemoveRegistration(const std::string& windowsDirectory, Remo
     host_.DeleteFile(copy);
     failed(host_.CopyFile(shortDir + "\\CLEANUP.EXE", copy));
     host_.DeleteFile(shortDir + "\\CLEANUP.EXE");
-    failed(host_.SetStringValue(runOnce, "Brindlewood Cleanup", copy + " " + shortDir));
+    failed(host_.SetStringValue(runOnce, kCleanupValue, copy + " " + shortDir));
     if (runOnce) host_.CloseKey(runOnce);
   }
   if (root) host_.CloseKey(root);
 
   RegKey classes = 0;
   failed(host_.OpenRoot(RegRoot::kClassesRoot, &classes));
-  for (const char* key : {".mac", "Mac_auto_file\\Shell\\Open\\Command",
-                          "Mac_auto_file\\Shell\\Open", "Mac_auto_file\\Shell", "Mac_auto_file"}) {
+  for (const char* key : {kExtensionKey, kOpenCommandKey, "Mac_auto_file\\Shell\\Open",
+                          "Mac_auto_file\\Shell", "Mac_auto_file"}) {
     failed(host_.DeleteKey(classes, key));
   }
   if (classes) host_.CloseKey(classes);

@@ -13,6 +13,8 @@ inline constexpr char kProductKey[] = "SOFTWARE\\Oakhurst\\Brindlewood\\CurrentV
 inline constexpr char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr char kVersion[] = "1.00";
+// The RunOnce value of a pending clean-up: "<windows>\TEMP\CLEANUP.EXE <short directory>".
+inline constexpr char kCleanupValue[] = "Brindlewood Cleanup";
 
 // Flags shared by installation and removal.
 struct RemovalFlags {
@@ -42,7 +44,8 @@ class RegistryRules {
   }
   void DeleteHklmValue(const std::string& key, const std::string& name);
 
-  // Rows 1..15 in order; a failed step warns and the next one runs. Always true.
+  // Writes the product key and the Windows entries of an installation, in order; a failed step
+  // warns and the next one runs. Always true.
   bool WriteRegistration(const Registration& r);
 
   // Deletes the entries of an installation and, when removing (or reinstalling over the

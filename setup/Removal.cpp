@@ -6,14 +6,23 @@
 
 namespace brind::setup {
 
-void RemoveInstallDirectory(SetupHost& host, const std::string& directory) {
-  if (directory.empty()) return;
+void RemoveFiles(SetupHost& host, const std::string& directory, const TouchedFiles& names) {
+  if (directory.empty() || names.empty()) return;
   host.SetCurrentDirectory(directory);
-  for (const SetupFile& file : SetupFileTable) {
-    host.DeleteFile(directory + "\\" + file.installedName);
-  }
+  for (const std::string& name : names) host.DeleteFile(directory + "\\" + name);
+}
+
+void RemoveEmptyDirectory(SetupHost& host, const std::string& directory) {
+  if (directory.empty()) return;
   host.SetCurrentDirectory(directory + "\\..");
   host.RemoveDirectory(directory);
+}
+
+void RemoveInstallDirectory(SetupHost& host, const std::string& directory) {
+  TouchedFiles all;
+  for (const SetupFile& file : SetupFileTable) all.push_back(file.installedName);
+  RemoveFiles(host, directory, all);
+  RemoveEmptyDirectory(host, directory);
 }
 
 int RunUninstall(SetupHost& host, UserPrompts& prompts, SetupUi& ui, RemovalFlags& flags) {
@@ -28,7 +37,9 @@ int RunUninstall(SetupHost& host, UserPrompts& prompts, SetupUi& ui, RemovalFlag
     return 0;
   }
   const std::string windows = host.WindowsDirectory();
-  flags.quietRemoval = RunsFromFloppy(host.CommandLine(), host.CurrentDirectory());
+  // Decided once: removing the directory moves the current directory off the floppy.
+  const bool fromFloppy = RunsFromFloppy(host.CommandLine(), host.CurrentDirectory());
+  flags.quietRemoval = fromFloppy;
 
   std::string user;
   registry.QueryProductValue("UserLogon", &user);
@@ -40,10 +51,10 @@ int RunUninstall(SetupHost& host, UserPrompts& prompts, SetupUi& ui, RemovalFlag
   host.DeleteFile(personalLink);
   host.DeleteFile(windows + "\\Startm~1\\programs\\Brindlewood Utility.lnk");
 
-  if (RunsFromFloppy(host.CommandLine(), host.CurrentDirectory())) {
+  if (fromFloppy) {
     // From the floppy the directory is gone already: withdraw the clean-up just scheduled.
-    registry.DeleteHklmValue(kRunOnceKey, "Brindlewood CleanUp");
-    host.DeleteFile(windows + "\\Temp\\CLEANUP.EXE");
+    registry.DeleteHklmValue(kRunOnceKey, kCleanupValue);
+    host.DeleteFile(RegistryRules::CleanupCopy(windows));
   }
 
   if (ui.Reboot(flags.removalProblem ? text::kRemovalProblem : text::kRemoved)) {

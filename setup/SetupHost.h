@@ -50,6 +50,9 @@ class SetupFiles {
   virtual std::string WindowsDirectory() = 0;
   // The system's short (8.3) form of an existing path.
   virtual bool ShortPath(const std::string& path, std::string* out) = 0;
+  // The system's full path of a typed one: a relative or drive-relative path is resolved against
+  // the current directory of its drive. The text itself when the system cannot say.
+  virtual std::string FullPath(const std::string& path) = 0;
   // Installs (and expands) one file from the setup disk; 0 on success.
   virtual unsigned InstallFile(const std::string& diskName, const std::string& installedName,
                                const std::string& sourceDir, const std::string& destDir) = 0;

@@ -1,5 +1,7 @@
 #include "setup/SetupRules.h"
 
+#include "setup/SetupHost.h"
+
 namespace brind::setup {
 
 std::string SourceDirFromCommandLine(const std::string& line) {
@@ -36,6 +38,25 @@ bool RunsFromFloppy(const std::string& line, const std::string& currentDirectory
 std::string CleanupArgument(const std::string& entry) {
   const std::size_t blank = entry.rfind(' ');
   return blank == std::string::npos ? std::string() : entry.substr(blank + 1);
+}
+
+std::string DirectoryKey(const std::string& path) {
+  std::string key = path;
+  while (key.size() > 1 && key.back() == '\\' && !(key.size() == 3 && key[1] == ':')) {
+    key.pop_back();
+  }
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return key;
+}
+
+bool SameDirectory(SetupFiles& files, const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  if (DirectoryKey(a) == DirectoryKey(b)) return true;
+  std::string shortA, shortB;
+  return files.ShortPath(a, &shortA) && files.ShortPath(b, &shortB) &&
+         DirectoryKey(shortA) == DirectoryKey(shortB);
 }
 
 }  // namespace brind::setup

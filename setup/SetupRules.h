@@ -27,4 +27,13 @@ bool RunsFromFloppy(const std::string& commandLine, const std::string& currentDi
 // The argument of a clean-up entry: the text after its last blank.
 std::string CleanupArgument(const std::string& entry);
 
+// A directory's text as Windows compares it: without case and without a trailing backslash (a
+// drive's root keeps its own).
+std::string DirectoryKey(const std::string& path);
+
+class SetupFiles;
+// Whether two texts name the same directory: equal as Windows compares them, or with equal short
+// forms (a long name and its 8.3 alias).
+bool SameDirectory(SetupFiles& files, const std::string& a, const std::string& b);
+
 }  // namespace brind::setup

@@ -18,7 +18,7 @@ class SetupUi {
   // INSTALLFAIL after a failure; cleanUp runs as the notice opens.
   virtual void FailureNotice(const std::function<void()>& cleanUp) = 0;
   // PROGRESS: true when every row is done.
-  virtual bool Copy(const CopyJob& job, RemovalFlags& flags, bool& filesTouched) = 0;
+  virtual bool Copy(const CopyJob& job, RemovalFlags& flags, TouchedFiles& touched) = 0;
   // REBOOT with its text 1017: true for "Restart".
   virtual bool Reboot(const char* text) = 0;
   virtual void RestartWindows() = 0;

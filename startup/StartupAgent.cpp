@@ -47,9 +47,9 @@ AgentMapResult SendAgentCharMap(CharMap& map, ProductRegistry& registry, CharMap
   if (!ReadRegistryValue(registry, prompts, kAgentCaption, kValueInstallDir, dir)) {
     return AgentMapResult::kNoInstallDir;
   }
-  // An installation directory too long for the path is refused like a missing one: cutting it
-  // would open another file.
-  char path[kCharMapPathBytes];
+  // The agent keeps its path in 256 bytes; an installation directory too long for it is refused
+  // like a missing one: cutting it would open another file.
+  char path[kAgentCharMapPathBytes];
   if (!CharMapPath(dir, path, sizeof path)) return AgentMapResult::kNoInstallDir;
   std::FILE* file = files.OpenRead(path);
   if (!file) return AgentMapResult::kNoFile;

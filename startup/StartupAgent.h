@@ -20,9 +20,11 @@ inline constexpr unsigned kSplashTimerId = 1;
 inline constexpr unsigned kSplashMilliseconds = 5000;
 // The owner and company lines are drawn cut to this many characters.
 inline constexpr size_t kSplashLineChars = 30;
+// The agent's "<InstallDir>\CHARMAP.MAC" buffer: a longer installation directory is refused.
+inline constexpr size_t kAgentCharMapPathBytes = 256;
 inline constexpr int kOwnerX = 305, kOwnerY = 135, kCompanyX = 305, kCompanyY = 165;
 
-// Start-up steps 1 and 2: the driver's device opens (it is left open for the program's life)
+// The agent's first checks: the driver's device opens (it is left open for the program's life)
 // and the owner and company are registered. False, after telling the user, when the agent must
 // end at once with exit code 0.
 bool RunStartupChecks(DriverPort& driver, ProductRegistry& registry, UserPrompts& prompts);
@@ -81,7 +83,12 @@ Point SplashOrigin(int fullScreenWidth, int fullScreenHeight, int width, int hei
 // The five seconds run from the first paint, not from the program's start.
 class SplashClock {
  public:
-  void Initialised() { timerPending_ = true; }
+  // A window without a picture (a missing or invalid resource) is never painted: true when the
+  // timer must start now, so that the agent ends all the same.
+  bool Initialised(bool hasPicture) {
+    timerPending_ = hasPicture;
+    return !hasPicture;
+  }
   // True when this paint must start the timer.
   bool Painting() {
     if (shown_ && timerPending_) {

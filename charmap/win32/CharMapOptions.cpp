@@ -23,7 +23,7 @@ constexpr UINT kMsgEnableApply = WM_APP + 1;
 
 // The program's one character map and the editor's state. Plain globals: one thread, and no
 // function-local statics (their guarded initialisation pulls in the runtime's exception support).
-CharMap theMap{};
+CharMap& theMap = ProgramCharMap;  // shared with the format dialog
 Win32ProductRegistry theRegistry;
 Win32CharMapFiles theFiles;
 // Owned by the page while it is up: the messages of loading, applying and the driver.
@@ -194,7 +194,9 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   theInstance = instance;
   thePrompts.mainWindow = owner;
   PROPSHEETPAGEA page{};
-  page.dwSize = sizeof page;
+  // Windows 95's common controls (4.00) refuse a sheet or page of a size they do not know: the
+  // first-version layouts, whatever the headers' structures have grown to.
+  page.dwSize = PROPSHEETPAGEA_V1_SIZE;
   page.dwFlags = PSP_USETITLE;
   page.hInstance = instance;
   page.pszTemplate = MAKEINTRESOURCEA(kPageTemplate);
@@ -202,7 +204,7 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   page.pszTitle = "Character Mapping";
   page.lParam = 0;
   PROPSHEETHEADERA sheet{};
-  sheet.dwSize = sizeof sheet;
+  sheet.dwSize = PROPSHEETHEADERA_V1_SIZE;
   sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
   sheet.hwndParent = owner;
   sheet.hInstance = instance;
@@ -211,7 +213,10 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   sheet.nStartPage = 0;
   sheet.ppsp = &page;
   sheet.pfnCallback = SheetCallback;
-  PropertySheetA(&sheet);
+  if (PropertySheetA(&sheet) < 0) {
+    thePrompts.Show("The Options could not be opened.", "Options", kMbOk | kMbIconError,
+                    PromptOwner::kMainWindow);
+  }
   thePrompts.activeDialog = nullptr;
 }
 

@@ -15,11 +15,9 @@ void Win32DriverPort::Close() {
 }
 
 uint16_t Win32DriverPort::QueryDrive(uint8_t drive) {
-  DriverRequest request;
-  request.setArgument(drive);
-  request.setRequest(kRequestQueryDrive);
+  DriverRequest request = QueryDriveRequest(drive);
   DWORD returned = 0;
-  // The call's own result is not used: the answer word is the driver's verdict.
+  // The answer word is the driver's verdict; a call that fails leaves it a refusal.
   DeviceIoControl(handle_, 1, nullptr, 0, request.bytes.data(), kQueryDriveOutputSize, &returned,
                   nullptr);
   return request.answer();

@@ -28,7 +28,9 @@ INT_PTR CALLBACK FormatDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG:
       theView.Attach(dialog);
       App().prompts.activeDialog = dialog;
-      return theController.OnInitDialog(App().commandLineMode) ? TRUE : FALSE;
+      // FALSE once the controller has put the focus on Start; otherwise the system gives it to
+      // the first control.
+      return theController.OnInitDialog(App().commandLineMode) ? FALSE : TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
@@ -45,9 +47,6 @@ INT_PTR CALLBACK FormatDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           break;
       }
       break;
-    case kWmStartFormat:
-      theController.OnStartFormat();
-      return TRUE;
     case WM_TIMER:
       theController.OnTimer();
       return TRUE;

@@ -6,6 +6,6 @@
 namespace brind {
 
 // The sheet finds CHARMAP.MAC through the registry itself, as each of its pages opens.
-void OpenOptionsSheet(HWND owner, const char*) { RunCharMapOptions(App().hInstance, owner); }
+void OpenOptionsSheet(HWND owner) { RunCharMapOptions(App().hInstance, owner); }
 
 }  // namespace brind

@@ -5,8 +5,7 @@
 
 namespace brind {
 
-// Opens the Options sheet owned by owner; installDir is the installation directory that holds
-// CHARMAP.MAC. Returns when the sheet has closed.
-void OpenOptionsSheet(HWND owner, const char* installDir);
+// Opens the Options sheet owned by owner. Returns when the sheet has closed.
+void OpenOptionsSheet(HWND owner);
 
 }  // namespace brind

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include "charmap/CharMap.h"
 #include "charmap/CharMapStore.h"
 #include "charmap/win32/Win32CharMapFiles.h"
 #include "charmap/win32/Win32ProductRegistry.h"
@@ -12,7 +11,6 @@
 #include "disk/win32/Vwin32Device.h"
 #include "disk/win32/Win32DriverPort.h"
 #include "formatter/FormatState.h"
-#include "formatter/win32/Win32Registry.h"
 
 namespace brind {
 
@@ -23,14 +21,11 @@ struct UtilityApp {
   Win32DriverPort driver;  // the driver's control device; the format dialog reopens it
   Vwin32Device device;
   DiskServices disk{device, driver, prompts};
-  Win32Registry registry;
   FormatState format;  // the format dialog's record; a drive given on the command line lands in it
   bool commandLineMode = false;
-  // The character map the program converts volume names with (and the Options sheet edits).
-  CharMap charMap = DefaultCharMap;
-  Win32ProductRegistry charMapRegistry;
+  Win32ProductRegistry registry;  // the product key: InstallDir, owner and company
   Win32CharMapFiles charMapFiles;
-  CharMapStore charMapStore{charMap, charMapRegistry, charMapFiles, prompts};
+  CharMapStore charMapStore{ProgramCharMap, registry, charMapFiles, prompts};
 };
 
 UtilityApp& App();

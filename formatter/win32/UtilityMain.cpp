@@ -24,9 +24,7 @@ namespace {
 class Win32Shell : public UtilityShell {
  public:
   bool RunFormatDialog() override { return brind::RunFormatDialog(App().mainWindow) != -1; }
-  void RunOptionsSheet(const char* installDir) override {
-    OpenOptionsSheet(App().mainWindow, installDir);
-  }
+  void RunOptionsSheet() override { OpenOptionsSheet(App().mainWindow); }
   void RunAboutBox() override { brind::RunAboutBox(App().mainWindow); }
   void OpenHelpContents(const char* helpPath) override {
     WinHelpA(App().mainWindow, helpPath, HELP_CONTENTS, 0);
@@ -71,12 +69,14 @@ HFONT titleFont = nullptr;
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
-      char owner[kOwnerCapacity] = {};
-      char company[kOwnerCapacity] = {};
-      ReadProductValue(App().registry, App().prompts, "Registered Owner", owner, sizeof owner);
+      // 50 bytes each: a longer owner or company is shown as missing rather than cut.
+      char owner[50];
+      char company[50];
+      ReadRegistryValue(App().registry, App().prompts, "Brindlewood Utility", kValueOwner, owner,
+                        sizeof owner);
       SetDlgItemTextA(dialog, IDC_ABOUT_OWNER, owner);
-      ReadProductValue(App().registry, App().prompts, "Registered Company", company,
-                       sizeof company);
+      ReadRegistryValue(App().registry, App().prompts, "Brindlewood Utility", kValueCompany,
+                        company, sizeof company);
       SetDlgItemTextA(dialog, IDC_ABOUT_COMPANY, company);
       titleFont = CreateFontA(0, 0, 0, 0, 600, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
                               PROOF_QUALITY, 0, "MS SANS SERIF");

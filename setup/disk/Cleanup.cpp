@@ -3,7 +3,6 @@
 // deleted and the directory is removed (it stays when the user keeps other files in it).
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "setup/SetupFileTable.h"
@@ -12,13 +11,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   char dir[MAX_PATH] = {};
   const char* start = commandLine ? commandLine : "";
   while (*start == ' ' || *start == '"') ++start;
-  std::snprintf(dir, sizeof dir, "%s", start);
+  lstrcpynA(dir, start, sizeof dir);
   std::size_t len = std::strlen(dir);
   while (len > 0 && (dir[len - 1] == ' ' || dir[len - 1] == '"')) dir[--len] = '\0';
   if (len == 0) return 1;
   for (const brind::setup::SetupFile& file : brind::setup::SetupFileTable) {
     char path[2 * MAX_PATH];
-    std::snprintf(path, sizeof path, "%s\\%s", dir, file.installedName);
+    lstrcpyA(path, dir);
+    lstrcatA(path, "\\");
+    lstrcatA(path, file.installedName);
     DeleteFileA(path);
   }
   char windows[MAX_PATH] = {};

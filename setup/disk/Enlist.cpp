@@ -9,11 +9,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char ini[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, ini, sizeof ini);
   if (char* slash = std::strrchr(ini, '\\'))
-    std::snprintf(slash + 1, ini + sizeof ini - slash - 1, "Enlist.ini");
+    lstrcpynA(slash + 1, "Enlist.ini", static_cast<int>(ini + sizeof ini - slash - 1));
   char product[64] = {};
   GetPrivateProfileStringA("Enlist", "Product", "Brindlewood", product, sizeof product, ini);
   if (FILE* f = std::fopen("Wrenbox.dat", "wb")) {
-    std::fprintf(f, "%s\r\n", product);
+    std::fputs(product, f);
+    std::fputs("\r\n", f);
     std::fclose(f);
   }
   return 0;

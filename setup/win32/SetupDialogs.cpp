@@ -206,7 +206,7 @@ struct ProgressArgs {
   Win32Prompts* prompts;
   const CopyJob* job;
   RemovalFlags* flags;
-  bool* filesTouched;
+  TouchedFiles* touched;
   std::unique_ptr<ProgressView> view;
   std::unique_ptr<CopyProgress> copy;
 };
@@ -219,7 +219,7 @@ void OpenProgress(HWND dlg, ProgressArgs* a) {
   InflateRect(&bar, -1, -2);
   a->view = std::make_unique<ProgressView>(dlg, bar);
   a->copy = std::make_unique<CopyProgress>(*a->host, *a->prompts, *a->view, *a->job, *a->flags,
-                                           *a->filesTouched, bar.left, bar.right);
+                                           *a->touched, bar.left, bar.right);
   a->copy->Open();
 }
 
@@ -308,9 +308,9 @@ void Win32SetupUi::FailureNotice(const std::function<void()>& cleanUp) {
                   reinterpret_cast<LPARAM>(&args));
 }
 
-bool Win32SetupUi::Copy(const CopyJob& job, RemovalFlags& flags, bool& filesTouched) {
+bool Win32SetupUi::Copy(const CopyJob& job, RemovalFlags& flags, TouchedFiles& touched) {
   dialogInstance = instance_;
-  ProgressArgs args{&host_, &prompts_, &job, &flags, &filesTouched, nullptr, nullptr};
+  ProgressArgs args{&host_, &prompts_, &job, &flags, &touched, nullptr, nullptr};
   return DialogBoxParamA(instance_, "PROGRESS", SetupWindow(), ProgressProc,
                          reinterpret_cast<LPARAM>(&args)) == 1;
 }

@@ -30,7 +30,7 @@ class Win32SetupUi : public SetupUi {
   bool Personal(std::string* name, std::string* company) override;
   bool Location(std::string* directory) override;
   void FailureNotice(const std::function<void()>& cleanUp) override;
-  bool Copy(const CopyJob& job, RemovalFlags& flags, bool& filesTouched) override;
+  bool Copy(const CopyJob& job, RemovalFlags& flags, TouchedFiles& touched) override;
   bool Reboot(const char* text) override;
   void RestartWindows() override { brind::setup::RestartWindows(); }
   void Pause(unsigned milliseconds) override;

@@ -151,6 +151,15 @@ bool Win32SetupHost::ShortPath(const std::string& path, std::string* out) {
   return true;
 }
 
+std::string Win32SetupHost::FullPath(const std::string& path) {
+  if (path.empty()) return path;
+  char buffer[MAX_PATH + 1] = {};
+  char* name = nullptr;
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &name);
+  if (n == 0 || n >= sizeof buffer) return path;
+  return std::string(buffer, n);
+}
+
 unsigned Win32SetupHost::InstallFile(const std::string& diskName, const std::string& installedName,
                                      const std::string& sourceDir, const std::string& destDir) {
   char temp[512] = {};

@@ -34,6 +34,7 @@ class Win32SetupHost : public SetupHost {
   std::string CurrentDirectory() override;
   std::string WindowsDirectory() override;
   bool ShortPath(const std::string& path, std::string* out) override;
+  std::string FullPath(const std::string& path) override;
   unsigned InstallFile(const std::string& diskName, const std::string& installedName,
                        const std::string& sourceDir, const std::string& destDir) override;
 

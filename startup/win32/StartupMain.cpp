@@ -67,7 +67,7 @@ void PaintSplash(HWND dialog) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(dialog, &ps);
   if (clock.Painting()) SetTimer(dialog, kSplashTimerId, kSplashMilliseconds, nullptr);
-  if (splash.valid) {
+  if (splash.valid && splashBits) {
     HPALETTE old = palette ? SelectPalette(dc, palette, FALSE) : nullptr;
     if (palette) RealizePalette(dc);
     const auto* info = reinterpret_cast<const BITMAPINFO*>(splashBits);
@@ -107,7 +107,9 @@ INT_PTR CALLBACK SplashProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       const Point at = SplashOrigin(GetSystemMetrics(SM_CXFULLSCREEN),
                                     GetSystemMetrics(SM_CYFULLSCREEN), width, height);
       MoveWindow(dialog, at.x, at.y, width, height, TRUE);
-      clock.Initialised();
+      if (clock.Initialised(splash.valid)) {
+        SetTimer(dialog, kSplashTimerId, kSplashMilliseconds, nullptr);
+      }
       prompts.activeDialog = dialog;
       Win32DriverPort driver;
       SendAgentCharMap(charMap, registry, files, driver, prompts);
@@ -122,7 +124,9 @@ INT_PTR CALLBACK SplashProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_TIMER:
       clock.TimerFired();
       KillTimer(dialog, kSplashTimerId);
-      splashBits = nullptr;  // resources of a Win32 module need no freeing
+      // Resources of a Win32 module need no freeing; a paint that still comes draws no picture.
+      splashBits = nullptr;
+      splash = DibLayout{};
       if (palette) DeleteObject(palette);
       palette = nullptr;
       prompts.activeDialog = nullptr;

@@ -6,6 +6,7 @@
 #include "tests/support/FakeCharMapFiles.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/FakeProductRegistry.h"
+#include "tests/support/MessageTexts.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace brind {
@@ -14,6 +15,10 @@ namespace {
 using test::FakeCharMapFiles;
 using test::FakeDriverPort;
 using test::FakeProductRegistry;
+using test::kMapCannotOpen;
+using test::kMapNoDeviceIo;
+using test::kMapRefused;
+using test::kNoSystemRegistry;
 using test::ScriptedPrompts;
 
 constexpr const char* kPath = "C:\\BRIND\\CHARMAP.MAC";
@@ -28,16 +33,27 @@ struct StoreTest : ::testing::Test {
   void SetUp() override { registry.values["InstallDir"] = "C:\\BRIND"; }
 };
 
-TEST_F(StoreTest, LoadReadsTheFileInTheInstallationDirectory) {
+// Reading starts from a cleared table: what an earlier (cancelled) editing left in an entry the
+// file does not set must not come back and be written by the next OK.
+TEST_F(StoreTest, LoadReadsTheFileInTheInstallationDirectoryIntoAClearedTable) {
   files.Put(kPath, "The Mac 128 is mapped To 65\r\nx\r\nThe Mac 130 is mapped To 300\r\n");
   map.fill(9);
   EXPECT_TRUE(LoadCharMap(store));
-  EXPECT_EQ(map[0], 65);
-  EXPECT_EQ(map[1], 9);
-  EXPECT_EQ(map[2], 44);
-  EXPECT_EQ(map[127], 9);
+  CharMap expected{};
+  expected[0] = 65;
+  expected[2] = 44;
+  EXPECT_EQ(map, expected);
   EXPECT_EQ(files.calls, std::vector<std::string>{std::string("OpenRead ") + kPath});
   EXPECT_TRUE(prompts.shown.empty());
+}
+
+// One table per program, and it starts unmapped: until CHARMAP.MAC is read, a Windows 0xA6 typed
+// in a label passes through instead of becoming the default's Macintosh 0xFF.
+TEST(ProgramCharMap, StartsWithEveryEntryZero) {
+  EXPECT_EQ(ProgramCharMap, CharMap{});
+  char label[] = "\xA6";
+  EXPECT_EQ(WindowsToMacNameWith(ProgramCharMap, label, 1), 1u);
+  EXPECT_EQ(static_cast<uint8_t>(label[0]), 0xA6);
 }
 
 TEST_F(StoreTest, LoadCreatesAMissingFileHiddenWithTheDefaults) {
@@ -64,12 +80,14 @@ TEST_F(StoreTest, LoadFailures) {
     bool tableDefault;  // else unchanged
     int prompts;
   };
-  const std::string longest(kCharMapPathBytes - 13, 'd');  // + "\CHARMAP.MAC" + NUL = 256
-  const std::string tooLong(kCharMapPathBytes - 12, 'd');
+  // Every directory the registry reading takes has its path: one reader, one limit.
+  const std::string longest(kRegistryValueBytes - 1, 'd');
+  const std::string tooLong(kRegistryValueBytes, 'd');
   const Case cases[] = {
       {"no InstallDir: silent failure", false, nullptr, false, false, false, 0},
       {"registry unreachable: told, then failure", true, "C:\\BRIND", false, false, false, 1},
-      {"InstallDir too long for the path: refused", false, tooLong.c_str(), false, false, false, 0},
+      {"InstallDir too long for the registry: refused", false, tooLong.c_str(), false, false, false,
+       0},
       {"longest InstallDir that fits", false, longest.c_str(), false, true, true, 0},
       {"file can't be written after creation: defaults in memory only", false, "C:\\BRIND", true,
        true, true, 0},
@@ -93,7 +111,7 @@ TEST_F(StoreTest, LoadFailures) {
       EXPECT_TRUE(f.calls.empty()) << c.what;
     }
     if (c.prompts) {
-      EXPECT_EQ(p.shown[0].text, "Could not open the System Registry");
+      EXPECT_EQ(p.shown[0].text, kNoSystemRegistry);
       EXPECT_EQ(p.shown[0].caption, "Brindlewood Utility");
       EXPECT_EQ(p.shown[0].icon(), kMbIconInformation);
       EXPECT_EQ(p.shown[0].owner, PromptOwner::kFocusWindow);
@@ -114,10 +132,10 @@ TEST(SendCharMapToDriver, OutcomesAndMessages) {
   };
   const Case cases[] = {
       {0, 0, SendResult::kSent, nullptr, 1},
-      {50, 0, SendResult::kNotSupported, "Device does not supports deviceIO", 0},
-      {2, 0, SendResult::kCannotOpen, "Unable to open Brindlewood file system driver", 0},
-      {5, 0, SendResult::kCannotOpen, "Unable to open Brindlewood file system driver", 0},
-      {0, 1, SendResult::kRefused, "Error in passing character map table to file system driver", 1},
+      {50, 0, SendResult::kNotSupported, kMapNoDeviceIo, 0},
+      {2, 0, SendResult::kCannotOpen, kMapCannotOpen, 0},
+      {5, 0, SendResult::kCannotOpen, kMapCannotOpen, 0},
+      {0, 1, SendResult::kRefused, kMapRefused, 1},
   };
   for (const Case& c : cases) {
     FakeDriverPort driver;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "charmap/CharMapFile.h"
 #include "charmap/win32/Win32CharMapFiles.h"
@@ -50,6 +51,36 @@ TEST(Win32CharMapFiles, CreatedHiddenThenWrittenAndReadBack) {
   EXPECT_EQ(back, DefaultCharMap);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(path.c_str());
+}
+
+// A value is read only when it fits the buffer with its terminator, whether the registry stored
+// one or not; one that does not fit reads as missing, never cut.
+TEST(Win32ProductRegistry, AValueFitsOnlyWithItsTerminator) {
+  struct Case {
+    size_t length;
+    bool storedTerminator;
+    size_t capacity;
+    bool found;
+  } cases[] = {{49, true, 50, true},   {50, true, 50, false},  {49, false, 50, true},
+               {50, false, 50, false}, {511, true, 512, true}, {512, false, 512, false}};
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  for (const Case& c : cases) {
+    const std::string stored(c.length, 'o');
+    RegSetValueExA(key, "Registered Owner", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(stored.c_str()),
+                   static_cast<DWORD>(c.length + (c.storedTerminator ? 1 : 0)));
+    Win32ProductRegistry registry;
+    std::vector<char> value(c.capacity, 'x');
+    EXPECT_EQ(registry.Read(kValueOwner, value.data(), c.capacity),
+              c.found ? RegistryRead::kOk : RegistryRead::kMissing)
+        << c.length << (c.storedTerminator ? " with" : " without") << " terminator";
+    EXPECT_EQ(std::string(value.data()), c.found ? stored : std::string());
+  }
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);
 }
 
 TEST(Win32ProductRegistry, AbsentKeyIsMissing) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "disk/DiskServices.h"
+#include "disk/Vwin32Services.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
+#include "tests/support/MessageTexts.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace brind {
@@ -11,6 +15,8 @@ namespace {
 using test::DeviceCall;
 using test::FakeDevice;
 using test::FakeDriverPort;
+using test::kDriverNotInstalled;
+using test::kNoDeviceIoctl;
 using test::Op;
 using test::ScriptedPrompts;
 
@@ -108,7 +114,7 @@ TEST_F(DiskServicesTest, FailedOpenShowsItsMessageOnEveryTransferUntilALockOpens
   EXPECT_EQ(disk.ReadSector(buf, 0, 0), kDiskNotOpen);
   ASSERT_EQ(prompts.shown.size(), 3u);
   for (const auto& p : prompts.shown) {
-    EXPECT_EQ(p.text, "Brindlewood driver for Windows 95 is not installed");
+    EXPECT_EQ(p.text, kDriverNotInstalled);
     EXPECT_EQ(p.caption, "Brindlewood Format");
     EXPECT_EQ(p.icon(), kMbIconError);
     EXPECT_EQ(p.owner, PromptOwner::kFocusWindow);
@@ -128,7 +134,7 @@ TEST_F(DiskServicesTest, OpenFailureNotSupportedHasItsOwnTextAndCaption) {
   device.openError = kErrorNotSupported;
   EXPECT_EQ(disk.WriteSector(buf, 0, 0), kDiskNotOpen);
   ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].text, "Device does not support Device IOCTL");
+  EXPECT_EQ(prompts.shown[0].text, kNoDeviceIoctl);
   EXPECT_EQ(prompts.shown[0].caption, "Unable to open BrindFs VxD");
 }
 
@@ -139,7 +145,7 @@ TEST_F(DiskServicesTest, IoctlOnAFailedDeviceShowsTheIoctlMessages) {
     const char* caption;
   };
   for (const Case c :
-       {Case{kErrorNotSupported, "Device does not support Device IOCTL", "Brindlewood Fromat"},
+       {Case{kErrorNotSupported, kNoDeviceIoctl, "Brindlewood Fromat"},
         Case{2, "Brindlewood for Windows 95 is not installed", "Brindlewood Format"}}) {
     FakeDevice dev;
     dev.openError = c.error;
@@ -204,9 +210,24 @@ TEST_F(DiskServicesTest, CheckDriveAsksTheDriverWhenTheSystemCannotSay) {
   EXPECT_EQ(device.Count(Op::kSetParams), 0u);
 }
 
-TEST_F(DiskServicesTest, CheckDriveReportsAFailedSet) {
+TEST_F(DiskServicesTest, CheckDriveReportsAFailedCallEvenWithoutACode) {
   device.FailOp(Op::kSetParams, 31);
   EXPECT_EQ(disk.CheckDrive(0, 0), 31);
+  device.FailOp(Op::kSetParams, 0);
+  EXPECT_EQ(disk.CheckDrive(0, 0), 31);
+  // A query failing without a code after a 1.44 MB drive answered: that drive's type is stale.
+  device.fault = nullptr;
+  ASSERT_EQ(disk.CheckDrive(0, 1), 0);
+  device.FailOp(Op::kGetParams, 0);
+  EXPECT_EQ(disk.CheckDrive(1, 1), 31);
+  EXPECT_TRUE(driver.queriedDrives.empty());
+}
+
+TEST(DriverRequestTest, AQueryDriveCallThatWritesNothingOffersNoDrive) {
+  const DriverRequest r = QueryDriveRequest(3);
+  EXPECT_EQ(r.argument(), 3u);
+  EXPECT_EQ(r.request(), kRequestQueryDrive);
+  EXPECT_NE(r.answer(), 0) << "an untouched record must not read as \"may be formatted\"";
 }
 
 TEST_F(DiskServicesTest, LockProbesReleasesAndTakesTheTwoFormatLocks) {
@@ -286,6 +307,91 @@ TEST_F(DiskServicesTest, VolumeLabelComesFromTheSystem) {
   EXPECT_EQ(device.calls.back().text, "A:\\");
   device.volumeInfoError = 21;
   EXPECT_EQ(disk.GetVolumeLabel("A:\\", label), 21u);
+}
+
+// VWIN32 natively: a DeviceIoControl that records the register block and answers as told.
+struct RecordingDioc : DiocCall {
+  std::vector<std::pair<uint32_t, DiocRegisters>> calls;
+  bool refuse = false;
+  std::function<void(DiocRegisters&)> respond = [](DiocRegisters&) {};
+  bool Call(uint32_t code, DiocRegisters& regs) override {
+    calls.push_back({code, regs});
+    if (refuse) return false;
+    respond(regs);
+    return true;
+  }
+  uint32_t Address(const void*) override { return 0x00401234; }
+};
+
+TEST(Vwin32Services, SectorTransfersDecodeTheRegistersTheSystemLeaves) {
+  struct Case {
+    const char* what;
+    bool write;
+    bool refuse;
+    uint32_t eax, flags;  // as the system leaves them
+    DeviceResult result;
+  } cases[] = {
+      {"read", false, false, 0, 0, DeviceResult::Success()},
+      {"carry set with a code", false, false, 0x0102, 1, DeviceResult::Failure(2)},
+      {"carry set with code 0", false, false, 0, 1, DeviceResult::Failure(31)},
+      {"write-protect in the second byte", true, false, 0x0300, 1, DeviceResult::Failure(3)},
+      {"a read's second byte is no code", false, false, 0x0300, 1, DeviceResult::Failure(31)},
+      {"refused call", true, true, 0, 0, DeviceResult::Failure(31)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingDioc dioc;
+    dioc.refuse = c.refuse;
+    dioc.respond = [&](DiocRegisters& r) {
+      r.reg_EAX = c.eax;
+      r.reg_Flags = c.flags;
+    };
+    Vwin32Services services(dioc);
+    uint8_t buffer[512] = {};
+    const DeviceResult r =
+        c.write ? services.WriteSector(1, 17, buffer) : services.ReadSector(1, 17, buffer);
+    EXPECT_EQ(r.ok, c.result.ok);
+    EXPECT_EQ(r.code, c.result.code);
+    ASSERT_EQ(dioc.calls.size(), 1u);
+    const DiocRegisters& in = dioc.calls[0].second;
+    EXPECT_EQ(dioc.calls[0].first, c.write ? kDiocDosInt26 : kDiocDosInt25);
+    EXPECT_EQ(in.reg_EAX, 1u) << "the drive, 0 = A:";
+    EXPECT_EQ(in.reg_EBX, 0x00401234u);
+    EXPECT_EQ(in.reg_ECX, 1u);
+    EXPECT_EQ(in.reg_EDX, 17u);
+    EXPECT_EQ(in.reg_Flags, 0u);
+  }
+}
+
+TEST(Vwin32Services, IoctlsCarryTheDriveAndTheLockLevelInEbx) {
+  RecordingDioc dioc;
+  Vwin32Services services(dioc);
+  EXPECT_TRUE(services.LockLogicalVolume(0, 2, 4).ok);
+  EXPECT_TRUE(services.UnlockLogicalVolume(1).ok);
+  DeviceParams params;
+  EXPECT_TRUE(services.GetDeviceParams(0, params).ok);
+  ASSERT_EQ(dioc.calls.size(), 3u);
+  for (const auto& [code, in] : dioc.calls) {
+    EXPECT_EQ(code, kDiocDosIoctl);
+    EXPECT_EQ(in.reg_EAX, 0x440Du);
+  }
+  EXPECT_EQ(dioc.calls[0].second.reg_EBX, 0x0201u) << "level 2 above drive 1 (A:)";
+  EXPECT_EQ(dioc.calls[0].second.reg_ECX, 0x084Au);
+  EXPECT_EQ(dioc.calls[0].second.reg_EDX, 4u);
+  EXPECT_EQ(dioc.calls[1].second.reg_EBX, 2u);
+  EXPECT_EQ(dioc.calls[1].second.reg_ECX, 0x086Au);
+  EXPECT_EQ(dioc.calls[2].second.reg_ECX, 0x0860u);
+
+  // A carry with a code reports it; a refused call leaves 440Dh, whose low byte is the code.
+  dioc.respond = [](DiocRegisters& r) {
+    r.reg_EAX = 0x0F;
+    r.reg_Flags = 1;
+  };
+  EXPECT_EQ(services.FormatTrack(0, 1, 5).code, 0x0F);
+  dioc.refuse = true;
+  const DeviceResult refused = services.FormatTrack(0, 1, 5);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.code, 0x0D);
 }
 
 TEST(DriveGeometryTest, TheOneSupportedMedium) {

@@ -3,6 +3,8 @@
 // quick format's block is 2 pixels too, so every position below is worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/formatter/FormatRig.h"
 
 namespace brind {
@@ -112,15 +114,19 @@ TEST(BarOddWidth, GrowsInsideItsArea) {
     rig.PutMacDisk("Old");
     rig.Open();
     rig.prompts.answers = {kIdYes};
-    int32_t last = 0;
-    bool backwards = false;
+    // What the dialog shows: a column once lit stays lit while the format runs.
+    std::vector<bool> lit;
+    int darkened = 0;
     rig.afterTimer = [&] {
-      if (rig.state.formatActive && rig.state.barDrawnTo < last) backwards = true;
-      if (rig.state.formatActive) last = rig.state.barDrawnTo;
+      if (!rig.state.formatActive) return;
+      for (size_t x = 0; x < lit.size() && x < rig.view.lit.size(); ++x)
+        darkened += lit[x] && !rig.view.lit[x];
+      lit = rig.view.lit;
     };
     rig.Start(quick);
     rig.Pump();
-    EXPECT_FALSE(backwards);
+    EXPECT_EQ(darkened, 0) << "drawn columns went dark while the format ran";
+    EXPECT_GT(std::count(lit.begin(), lit.end(), true), 250);
     const std::vector<Rect> all = Rects(rig.view, FormatView::BarDrawing::kDraw);
     ASSERT_FALSE(all.empty());
     for (size_t i = 0; !quick && i + 1 < all.size(); ++i)

@@ -3,35 +3,23 @@
 #include <gtest/gtest.h>
 
 #include "tests/formatter/FormatRig.h"
+#include "tests/support/MessageTexts.h"
 
 namespace brind {
 namespace {
 
 using test::DeviceCall;
 using test::FormatRig;
+using test::kDosDisk;
+using test::kLocked;
+using test::kMacDisk;
+using test::kNoDiskRetry;
+using test::kNotSupported;
+using test::kProtectedRetry;
+using test::kQuickNotMac;
 using test::Op;
 
 constexpr char kInvalidDrive[] = "Enter a valid drive letter for format";
-constexpr char kNotSupported[] =
-    "Brindlewood cancelled the format because this drive is not supported or the drive is "
-    "invalid.";
-constexpr char kLocked[] =
-    "Brindlewood cannot format the disk because the disk is locked by another process or is "
-    "damaged. Quit any disk utilities or other programs that are using this drive, and make sure "
-    "that no window is displaying the contents of the drive. Then try formatting again";
-constexpr char kNoDiskRetry[] =
-    "There is no disk in this drive or the drive door is open. Insert a disk in the drive and "
-    "make sure the drive door is closed, and then click retry.";
-constexpr char kProtectedRetry[] =
-    "Brindlewood cannot format this disk because it is write protected. If you are sure you want "
-    "to continue, please remove the write-protect tab, reinsert the disk, and click retry.";
-constexpr char kQuickNotMac[] =
-    "You cannot do a Quick format because the disk is not Macintosh formatted or the capacity "
-    "does not match.\n\nClick OK to perform a Full format.";
-constexpr char kDosDisk[] =
-    "Disk is already in DOS format. Do you wish to continue with the format?";
-constexpr char kMacDisk[] =
-    "Disk is already in Macintosh format. Do you wish to continue with the format?";
 
 size_t Tracks(const FormatRig& rig) { return rig.device.Count(Op::kFormatTrack); }
 

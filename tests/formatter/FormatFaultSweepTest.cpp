@@ -1,15 +1,22 @@
 // Every disk call of a full and of a quick format made to fail, one run each: the message the
 // user sees, the dialog idle again, the volume unlocked, and nothing written after the failure
-// but the invalidation of a half-made quick format.
+// but the invalidation of a half-made volume.
 #include <gtest/gtest.h>
 
 #include "tests/formatter/FormatRig.h"
+#include "tests/support/MessageTexts.h"
 
 namespace brind {
 namespace {
 
 using test::DeviceCall;
 using test::FormatRig;
+using test::kGeneralFailure;
+using test::kLocked;
+using test::kNoDiskRetry;
+using test::kNotSupported;
+using test::kSetParamsFailed;
+using test::kStageFailures;
 using test::Op;
 using test::ShownPrompt;
 
@@ -59,37 +66,22 @@ bool Faultable(Op op) {
          op == Op::kSetParams || op == Op::kLock || op == Op::kUnlock;
 }
 
-const char* const kStageTexts[] = {
-    "Unable to write the Boot Record",    "Unable to write the VIB",
-    "Unable to write the Volume Bitmap",  "Unable to write the Extent Record",
-    "Unable to write the Catalog Record", "Unable to write the Root directory",
-    "Unable to write the Duplicate VIB"};
-
 // What the user is told when the call fails; nullptr: the format is not harmed by it.
 const char* Expected(const DeviceCall& c, const CallPhase& where) {
   switch (where.phase) {
     case Phase::kChecks:
-      if (c.op == Op::kGetParams)
-        return "Brindlewood cancelled the format because this drive is not supported or the "
-               "drive is invalid.";
-      if (c.op == Op::kLock && c.level == 0)
-        return "Brindlewood cannot format the disk because the disk is locked by another process "
-               "or is damaged. Quit any disk utilities or other programs that are using this "
-               "drive, and make sure that no window is displaying the contents of the drive. "
-               "Then try formatting again";
+      if (c.op == Op::kGetParams) return kNotSupported;
+      if (c.op == Op::kLock && c.level == 0) return kLocked;
       if (c.op == Op::kLock || c.op == Op::kUnlock)
         return nullptr;  // the lock probe decides nothing
-      if (c.op == Op::kRead || c.op == Op::kWrite)
-        return "There is no disk in this drive or the drive door is open. Insert a disk in the "
-               "drive and make sure the drive door is closed, and then click retry.";
+      if (c.op == Op::kRead || c.op == Op::kWrite) return kNoDiskRetry;
       break;
     case Phase::kTrack:
-      if (c.op == Op::kGetParams || c.op == Op::kSetParams)
-        return "Brindlewood failed to Set the device parameters.";
-      if (c.op == Op::kFormatTrack) return "General failure on disk. The disk cannot be formatted.";
+      if (c.op == Op::kGetParams || c.op == Op::kSetParams) return kSetParamsFailed;
+      if (c.op == Op::kFormatTrack) return kGeneralFailure;
       break;
     case Phase::kStage:
-      if (c.op == Op::kRead || c.op == Op::kWrite) return kStageTexts[where.step - 160];
+      if (c.op == Op::kRead || c.op == Op::kWrite) return kStageFailures[where.step - 160];
       break;
     case Phase::kCompletion:
       if (c.op == Op::kUnlock) return nullptr;
@@ -139,6 +131,11 @@ TEST_P(FaultSweep, EveryDiskCallFailsOnce) {
     rig.Start(kind.quick);
     rig.Pump();
 
+    if (where.phase == Phase::kStage) {
+      // The stage of that step stopped at the failed call: it is the stage's last disk call.
+      ASSERT_EQ(rig.stages.runs.size(), where.step - 160 + 1);
+      EXPECT_EQ(rig.stages.runs.back().endCall, i + 1);
+    }
     if (expected) {
       ASSERT_FALSE(rig.prompts.shown.empty());
       EXPECT_EQ(rig.prompts.shown.back().text, expected);
@@ -164,7 +161,7 @@ TEST_P(FaultSweep, EveryDiskCallFailsOnce) {
 
     if (expected) {
       const std::vector<DeviceCall> later = rig.ChangesFrom(i + 1);
-      if (kind.quick && where.phase == Phase::kStage) {
+      if (where.phase == Phase::kStage) {
         ASSERT_EQ(later.size(), 1u) << "only the invalidation of the half-made volume";
         EXPECT_EQ(later[0].op, Op::kWrite);
         EXPECT_EQ(later[0].sector, 2u);

@@ -5,17 +5,19 @@
 #include <cstring>
 
 #include "tests/formatter/FormatRig.h"
+#include "tests/support/MessageTexts.h"
 
 namespace brind {
 namespace {
 
 using test::DeviceCall;
 using test::FormatRig;
+using test::kGeneralFailure;
+using test::kMacDisk;
+using test::kNoDiskRetry;
+using test::kSetParamsFailed;
+using test::kStageFailures;
 using test::Op;
-
-constexpr char kNoDiskRetry[] =
-    "There is no disk in this drive or the drive door is open. Insert a disk in the drive and "
-    "make sure the drive door is closed, and then click retry.";
 
 std::vector<uint32_t> TracksFormatted(const FormatRig& rig) {
   std::vector<uint32_t> tracks;
@@ -64,8 +66,7 @@ TEST(FormatSequence, QuickFormatOfAMacintoshDisk) {
   rig.prompts.answers = {kIdYes};
   rig.Start(/*quick=*/true, "New");
   ASSERT_EQ(rig.prompts.shown.size(), 1u);
-  EXPECT_EQ(rig.prompts.shown[0].text,
-            "Disk is already in Macintosh format. Do you wish to continue with the format?");
+  EXPECT_EQ(rig.prompts.shown[0].text, kMacDisk);
   EXPECT_EQ(rig.prompts.shown[0].flags, unsigned{kMbYesNo | kMbIconQuestion});
   rig.Pump();
 
@@ -119,7 +120,7 @@ TEST(FormatSequence, RetryAfterNoDiskFormatsTheSameTrackAgain) {
 // Every status a track format can answer, with the message, icon and buttons it brings, and the
 // dialog back to idle with nothing more formatted when the answer ends the format.
 TEST(FormatSequence, TrackErrorMessages) {
-  constexpr char kProtectedRetry[] =
+  constexpr char kTrackProtectedRetry[] =
       "Brindlewood cannot format this disk because it is write protected. If you are sure you "
       "want to continue, please remove the write-protect tab, reinsert the disk, and then click "
       "retry.";
@@ -136,7 +137,7 @@ TEST(FormatSequence, TrackErrorMessages) {
   const Case cases[] = {
       {5, Op::kRead, 2, kNoDiskRetry, kMbRetryCancel | kMbIconInformation},
       {5, Op::kRead, 8, kNoDiskRetry, kMbRetryCancel | kMbIconInformation},
-      {5, Op::kWrite, 3, kProtectedRetry, kMbRetryCancel | kMbIconInformation},
+      {5, Op::kWrite, 3, kTrackProtectedRetry, kMbRetryCancel | kMbIconInformation},
       {5, Op::kOpen, 0, kDiskErrors, kMbOk | kMbIconWarning},
       {5, Op::kRead, 0x1B, kDiskErrors, kMbOk | kMbIconWarning},
       {15, Op::kOpen, 0, "Brindlewood cannot format this drive, because the drive is invalid.",
@@ -150,8 +151,7 @@ TEST(FormatSequence, TrackErrorMessages) {
        "There is no disk in this drive or the drive door is open. Insert a disk in the drive and "
        "make sure the drive door is closed, and then start again.",
        kMbOk | kMbIconWarning},
-      {31, Op::kOpen, 0, "General failure on disk. The disk cannot be formatted.",
-       kMbOk | kMbIconWarning},
+      {31, Op::kOpen, 0, kGeneralFailure, kMbOk | kMbIconWarning},
       {32, Op::kOpen, 0,
        "Brindlewood cannot format the disk because the disk is locked by another process or is "
        "damaged. Quit any disk utilities or other programs that are using this drive, and make "
@@ -215,26 +215,74 @@ TEST(FormatSequence, CancelDuringTheTracksWritesNothingMore) {
   EXPECT_EQ(rig.view.resultsShown, 0);
 }
 
-// A quick format stopped once the file system is begun rewrites the old master directory block
-// without its signature, so the half-made volume is not taken for a Macintosh disk.
-TEST(FormatSequence, QuickFormatStoppedAfterItsFirstStageInvalidatesSectorTwo) {
-  for (uint32_t stopBefore : {161u, 164u, 166u}) {
-    SCOPED_TRACE(stopBefore);
+// A format stopped once the file system is begun leaves sector 2 without its signature, so the
+// half-made volume is not taken for a Macintosh disk: a quick format writes back the old master
+// directory block, a full one a blank sector. Stopped after its last stage, the volume is whole.
+TEST(FormatSequence, FormatStoppedWhileWritingTheFileSystemInvalidatesSectorTwo) {
+  for (bool quick : {true, false}) {
+    for (uint32_t stopBefore : {161u, 164u, 166u, 167u}) {
+      SCOPED_TRACE(testing::Message() << (quick ? "quick" : "full") << " " << stopBefore);
+      FormatRig rig;
+      rig.PutMacDisk("Old");
+      std::vector<uint8_t> expected(512, 0);
+      if (quick) expected.assign(rig.device.SectorData(2), rig.device.SectorData(2) + 512);
+      expected[0] = expected[1] = expected[510] = expected[511] = 0;
+      rig.Open();
+      rig.prompts.answers = {kIdYes};
+      rig.cancelBeforeTimer = [&] { return rig.state.step == stopBefore; };
+      rig.Start(quick);
+      rig.Pump();
+      EXPECT_EQ(rig.stages.runs.size(), stopBefore - 160);
+      const std::vector<uint8_t> sector2(rig.device.SectorData(2), rig.device.SectorData(2) + 512);
+      if (stopBefore == 167) {
+        EXPECT_EQ(rig.ChangesFrom(rig.stages.runs.back().endCall).size(), 0u);
+        EXPECT_EQ(sector2[0], 0x42) << "a whole volume keeps its signature";
+      } else {
+        ASSERT_EQ(rig.ChangesFrom(rig.stages.runs.back().endCall).size(), 1u);
+        EXPECT_EQ(rig.device.WrittenSectors().back(), 2u);
+        EXPECT_EQ(sector2, expected);
+      }
+      EXPECT_EQ(rig.state.fileSystemStarted, 0);
+      EXPECT_EQ(rig.view.resultsShown, 0);
+      EXPECT_TRUE(rig.view.Idle());
+      EXPECT_TRUE(rig.Unlocked());
+    }
+  }
+}
+
+// A timer message still queued when a format was cancelled or failed belongs to no format: it
+// neither draws, nor asks, nor shows the results, nor touches the drive.
+TEST(FormatSequence, AStrayTimerMessageAfterTheFormatEndedDoesNothing) {
+  for (int failStage : {-1, 2}) {
+    SCOPED_TRACE(failStage < 0 ? "after a Cancel" : "after a failed stage");
     FormatRig rig;
-    rig.PutMacDisk("Old");
-    std::vector<uint8_t> expected(rig.device.SectorData(2), rig.device.SectorData(2) + 512);
-    expected[0] = expected[1] = expected[510] = expected[511] = 0;
     rig.Open();
-    rig.prompts.answers = {kIdYes};
-    rig.cancelBeforeTimer = [&] { return rig.state.step == stopBefore; };
-    rig.Start(true);
+    rig.stages.failIndex = failStage;
+    rig.prompts.answers = {kIdOk, kIdOk};
+    if (failStage < 0) rig.cancelBeforeTimer = [&] { return rig.state.step == 50; };
+    int straysBeforeStop = 0;
+    const auto stray = [&] {
+      const size_t calls = rig.device.calls.size(), shown = rig.prompts.shown.size();
+      const size_t draws = rig.view.draws.size(), statuses = rig.view.statusHistory.size();
+      rig.ctl.OnTimer();
+      EXPECT_EQ(rig.device.calls.size(), calls);
+      EXPECT_EQ(rig.prompts.shown.size(), shown);
+      EXPECT_EQ(rig.view.draws.size(), draws);
+      EXPECT_EQ(rig.view.statusHistory.size(), statuses);
+      EXPECT_EQ(rig.view.resultsShown, 0);
+      EXPECT_FALSE(rig.view.timerSet);
+    };
+    // The failure posts its stop; a timer message may come before the stop does.
+    rig.afterTimer = [&] {
+      if (rig.view.pendingStops > 0) {
+        ++straysBeforeStop;
+        stray();
+      }
+    };
+    rig.Start(false);
     rig.Pump();
-    EXPECT_EQ(rig.stages.runs.size(), stopBefore - 160);
-    ASSERT_FALSE(rig.device.WrittenSectors().empty());
-    EXPECT_EQ(rig.device.WrittenSectors().back(), 2u);
-    EXPECT_EQ(std::vector<uint8_t>(rig.device.SectorData(2), rig.device.SectorData(2) + 512),
-              expected);
-    EXPECT_EQ(rig.state.fileSystemStarted, 0);
+    EXPECT_EQ(straysBeforeStop, failStage < 0 ? 0 : 1);
+    stray();
     EXPECT_TRUE(rig.view.Idle());
     EXPECT_TRUE(rig.Unlocked());
   }
@@ -304,11 +352,6 @@ TEST(FormatSequence, SummaryKeepsTheVolumeLockedUntilItCloses) {
 }
 
 TEST(FormatSequence, StageFailuresStopWithTheirMessages) {
-  const char* const kTexts[] = {
-      "Unable to write the Boot Record",    "Unable to write the VIB",
-      "Unable to write the Volume Bitmap",  "Unable to write the Extent Record",
-      "Unable to write the Catalog Record", "Unable to write the Root directory",
-      "Unable to write the Duplicate VIB"};
   for (bool quick : {false, true}) {
     for (int k = 0; k < 7; ++k) {
       SCOPED_TRACE(testing::Message() << (quick ? "quick" : "full") << " stage " << k);
@@ -320,19 +363,15 @@ TEST(FormatSequence, StageFailuresStopWithTheirMessages) {
       rig.Start(quick);
       rig.Pump();
       ASSERT_EQ(rig.prompts.shown.size(), 2u);
-      EXPECT_EQ(rig.prompts.shown[1].text, kTexts[k]);
+      EXPECT_EQ(rig.prompts.shown[1].text, kStageFailures[k]);
       EXPECT_EQ(rig.prompts.shown[1].caption, "Brindlewood Format");
       EXPECT_EQ(rig.prompts.shown[1].flags, unsigned{kMbOk | kMbIconError});
       EXPECT_EQ(rig.stages.runs.size(), static_cast<size_t>(k) + 1) << "no stage after it";
       const size_t afterFailure = rig.stages.runs.back().endCall;
       const std::vector<DeviceCall> later = rig.ChangesFrom(afterFailure);
-      if (quick) {
-        ASSERT_EQ(later.size(), 1u);
-        EXPECT_EQ(later[0].sector, 2u);
-        EXPECT_NE(rig.device.SectorData(2)[0], 0x42) << "still reads as a Macintosh disk";
-      } else {
-        EXPECT_TRUE(later.empty());
-      }
+      ASSERT_EQ(later.size(), 1u);
+      EXPECT_EQ(later[0].sector, 2u);
+      EXPECT_NE(rig.device.SectorData(2)[0], 0x42) << "still reads as a Macintosh disk";
       EXPECT_TRUE(rig.view.Idle());
       EXPECT_TRUE(rig.Unlocked());
       EXPECT_EQ(rig.view.resultsShown, 0);
@@ -347,7 +386,7 @@ TEST(FormatSequence, SettingTheParametersFails) {
   rig.Start(false);
   rig.Pump();
   ASSERT_EQ(rig.prompts.shown.size(), 1u);
-  EXPECT_EQ(rig.prompts.shown[0].text, "Brindlewood failed to Set the device parameters.");
+  EXPECT_EQ(rig.prompts.shown[0].text, kSetParamsFailed);
   EXPECT_EQ(rig.prompts.shown[0].caption, "Brindlewood Utility");
   EXPECT_EQ(rig.prompts.shown[0].flags, unsigned{kMbOk | kMbIconInformation});
   EXPECT_EQ(rig.prompts.shown[0].owner, PromptOwner::kFocusWindow);

@@ -135,6 +135,33 @@ TEST(SwapMdb, TwiceIsIdentityAndFieldsComeOutBigEndian) {
   EXPECT_EQ(fields.bytes[0xA2], 0x77);
 }
 
+// Every number of the block, each with its own non-zero value, comes out big-endian: a field left
+// out of the conversion shows, which the format's many zero fields would hide.
+TEST(SwapMdb, EveryFieldComesOutBigEndian) {
+  using namespace mdb;
+  const size_t shorts[] = {
+      drSigWord,      drAtrb,         drNmFls,        drVBMSt,         drAllocPtr,
+      drNmAlBlks,     drAlBlSt,       drFreeBks,      drVSeqNum,       drNmRtDirs,
+      drVCSize,       drVBMCSize,     drCtlCSize,     drXTExtRec,      drXTExtRec + 2,
+      drXTExtRec + 4, drXTExtRec + 6, drXTExtRec + 8, drXTExtRec + 10, drCTExtRec,
+      drCTExtRec + 2, drCTExtRec + 4, drCTExtRec + 6, drCTExtRec + 8,  drCTExtRec + 10};
+  const size_t longs[] = {drCrDate,  drLsMod,    drAlBlkSiz, drClpSiz,   drNxtCNID,
+                          drVolBkUp, drWrCnt,    drXTClpSiz, drCTClpSiz, drFilCnt,
+                          drDirCnt,  drXTFlSize, drCTFlSize};
+  MdbImage image;
+  for (size_t i = 0; i < std::size(shorts); ++i)
+    image.Set16(shorts[i], static_cast<uint16_t>(0x1234 + i * 0x1111));
+  for (size_t i = 0; i < std::size(longs); ++i)
+    image.Set32(longs[i], static_cast<uint32_t>(0x10213243 + i * 0x01010101));
+  SwapMdb(image);
+  for (size_t i = 0; i < std::size(shorts); ++i)
+    EXPECT_EQ(GetU16BE(&image.bytes[shorts[i]]), static_cast<uint16_t>(0x1234 + i * 0x1111))
+        << "offset 0x" << std::hex << shorts[i];
+  for (size_t i = 0; i < std::size(longs); ++i)
+    EXPECT_EQ(GetU32BE(&image.bytes[longs[i]]), static_cast<uint32_t>(0x10213243 + i * 0x01010101))
+        << "offset 0x" << std::hex << longs[i];
+}
+
 TEST_F(Volume, WholeFormatLeavesTheFixedStructures) {
   ASSERT_EQ(Format(Label("Untitled").bytes), 0);
   const auto mdb = Sector(2);

@@ -10,6 +10,7 @@
 #include "tests/support/FakeCharMapFiles.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/FakeProductRegistry.h"
+#include "tests/support/MessageTexts.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace brind {
@@ -20,6 +21,9 @@ using test::FakeCharMapFiles;
 using test::FakeDriverPort;
 using test::FakeMappingWindow;
 using test::FakeProductRegistry;
+using test::kMapCannotOpen;
+using test::kMapNoDeviceIo;
+using test::kMapRefused;
 using test::RecordingCanvas;
 using test::ScriptedPrompts;
 
@@ -43,6 +47,11 @@ TEST(PageDetails, MappedUnmappedTakenAndDefaultTargets) {
   moved[0xDA - 0x80] = 0xFD;  // 0xFD (own code of the unmapped 0xFD) is taken
   moved[0x84 - 0x80] = ',';   // a hand-edited file
   moved[0x85 - 0x80] = 0;
+  // A character drawn as text that only the defaults target: the page's usual rule and the rule
+  // after Set Default tell it apart.
+  CharMap e9Free = DefaultCharMap;
+  e9Free[0x8E - 0x80] = CHARMAP_UNMAPPED;
+  e9Free[0xE9 - 0x80] = CHARMAP_UNMAPPED;
   struct Case {
     const char* what;
     const CharMap* map;
@@ -70,6 +79,10 @@ TEST(PageDetails, MappedUnmappedTakenAndDefaultTargets) {
        0xDD - 0x7F},
       {"mapped below 0x80", &moved, 0x84, TakenTest::kUsual, ",", 0},
       {"mapped to 0", &moved, 0x85, TakenTest::kUsual, "\x80", 0},
+      {"unmapped text character, a default target only", &e9Free, 0xE9, TakenTest::kUsual, "\xE9",
+       0xE9 - 0x7F},
+      {"... after Set Default the default target counts", &e9Free, 0xE9,
+       TakenTest::kDefaultTargetOnly, "_\xE9", 0},
   };
   for (const Case& c : cases) {
     const MappingText t = PageDetails(*c.map, c.mac, c.test);
@@ -243,6 +256,9 @@ TEST(EditDialog, SetDefaultShowsTheDefaultAndSetsItsFlags) {
       {"unmapped glyph, not a default target", &DefaultCharMap, 0xB2, "\xB2", 0xB2 - 0x7F, 0xB2,
        false},
       {"unmapped character taken in the table", &fdTaken, 0xFD, "_\xFD", 0, 0xFD, false},
+      // A glyph character taken in the table is offered all the same: only a default target
+      // stops it.
+      {"unmapped glyph taken in the table", &noA0, 0xB2, "\xB2", 0xB2 - 0x7F, 0xB2, false},
       {"unmapped character, free", &DefaultCharMap, 0xFD, "\xFD", 0xFD - 0x7F, 0xFD, false},
   };
   for (const Case& c : cases) {
@@ -398,7 +414,7 @@ TEST(MappingPage, OpeningLoadsTheFileOrShowsTheDefaults) {
     EXPECT_TRUE(rig.page.Init(rig.window));
     EXPECT_EQ(rig.map[0], 0xE9);
     EXPECT_EQ(rig.map[1], 1);
-    EXPECT_EQ(rig.map[2], 7) << "entries past the file's lines keep their values";
+    EXPECT_EQ(rig.map[2], 0) << "a cancelled editing's values do not come back";
     EXPECT_TRUE(rig.prompts.shown.empty());
     EXPECT_EQ(rig.sel.macCell, 1);
     EXPECT_TRUE(rig.page.firstSelectionPending());
@@ -413,6 +429,13 @@ TEST(MappingPage, OpeningLoadsTheFileOrShowsTheDefaults) {
     EXPECT_EQ(rig.prompts.shown[0].icon(), unsigned{kMbIconInformation});
     EXPECT_FALSE(rig.files.Exists(kPath)) << "opening never creates the file";
     EXPECT_TRUE(rig.driver.tables.empty());
+  }
+  {
+    // Any directory the registry reading takes has its CHARMAP.MAC: the page opens.
+    PageRig rig;
+    rig.registry.values["InstallDir"] = std::string(400, 'd');
+    EXPECT_TRUE(rig.page.Init(rig.window));
+    EXPECT_EQ(rig.prompts.Texts(), std::vector<std::string>{kMsgNoMapFile});
   }
   for (bool unreachable : {false, true}) {
     PageRig rig;
@@ -549,29 +572,11 @@ TEST(MappingPage, ApplyFailures) {
        false,
        50,
        0,
-       {"Device does not supports deviceIO"},
+       {kMapNoDeviceIo},
        false,
        true},
-      {"no driver",
-       false,
-       false,
-       false,
-       false,
-       2,
-       0,
-       {"Unable to open Brindlewood file system driver"},
-       false,
-       true},
-      {"driver refuses the table",
-       false,
-       false,
-       false,
-       false,
-       0,
-       1,
-       {"Error in passing character map table to file system driver"},
-       true,
-       true},
+      {"no driver", false, false, false, false, 2, 0, {kMapCannotOpen}, false, true},
+      {"driver refuses the table", false, false, false, false, 0, 1, {kMapRefused}, true, true},
       {"file can't be written", false, false, false, true, 0, 0, {kMsgCannotWrite}, true, false},
   };
   for (const Case& c : cases) {

@@ -233,6 +233,22 @@ class FakeSetupHost : public SetupHost {
     *out = s == shortNames.end() ? path : s->second;
     return true;
   }
+  // As the system resolves typed paths; every drive but the current one is at its root.
+  std::string FullPath(const std::string& path) override {
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return path;
+    const std::string here = currentDirectory.size() > 3 && currentDirectory.back() == '\\'
+                                 ? currentDirectory.substr(0, currentDirectory.size() - 1)
+                                 : currentDirectory;
+    if (!path.empty() && path[0] == '\\') return here.substr(0, 2) + path;
+    if (path.size() >= 2 && path[1] == ':') {
+      const std::string rest = path.substr(2);
+      if (Lower(path.substr(0, 1)) == Lower(here.substr(0, 1)))
+        return here + (here.back() == '\\' ? "" : "\\") + rest;
+      return path.substr(0, 2) + "\\" + rest;
+    }
+    if (path.empty()) return path;
+    return here + (here.back() == '\\' ? "" : "\\") + path;
+  }
   unsigned InstallFile(const std::string& diskName, const std::string& installedName,
                        const std::string& sourceDir, const std::string& destDir) override {
     Note("InstallFile " + diskName + " -> " + installedName);

@@ -61,7 +61,7 @@ struct ScriptedUi : SetupUi {
     ++notices;
     cleanUp();
   }
-  bool Copy(const CopyJob& job, RemovalFlags& flags, bool& touched) override {
+  bool Copy(const CopyJob& job, RemovalFlags& flags, TouchedFiles& touched) override {
     NullView view;
     CopyProgress copy(host, prompts, view, job, flags, touched, 0, 300);
     copy.Open();
@@ -187,7 +187,7 @@ TEST_F(Machine, NotWindows95) {
   }
 }
 
-// Checks 7.1 to 7.6: the warning, and what INSTALL shows next.
+// Each refused directory: the warning, and what INSTALL shows next.
 TEST_F(Machine, DirectoryChecks) {
   host.AddFile("C:\\notadir");
   host.AddDirs("C:\\Existing");
@@ -223,11 +223,34 @@ TEST_F(Machine, DirectoryChecks) {
   }
 }
 
-TEST_F(Machine, WindowsDirectoryInAnotherCaseIsAccepted) {
-  Script({"c:\\windows", std::nullopt});
-  prompts.answers = {kIdNo};
-  EXPECT_EQ(Run(), kLeftAtLocation);
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>{text::kDirectoryExists});
+// Directories compare as Windows compares them: without case, without a trailing backslash, and
+// a long name equal to its short form.
+TEST_F(Machine, WindowsDirectoryInAnyFormIsRefused) {
+  host.shortNames["c:\\windows"] = "C:\\WINDOWS";
+  host.windowsDirectory = "C:\\Windows";
+  for (const char* typed : {"c:\\windows", "C:\\WINDOWS\\", "\\Windows"}) {
+    prompts.shown.clear();
+    prompts.answers = {kIdOk};
+    Script({typed, std::nullopt});
+    EXPECT_EQ(Run(), kLeftAtLocation);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{text::kWindowsDirectory}) << typed;
+  }
+}
+
+// Drive-relative and relative directories are made absolute before anything uses them.
+TEST_F(Machine, RelativeDirectoriesAreMadeAbsolute) {
+  for (const char* typed : {"C:Brindlewood", "Brindlewood", "\\Brindlewood\\"}) {
+    FakeSetupHost h = host;
+    brind::test::ScriptedPrompts p;
+    ScriptedUi u(h, p);
+    u.personal.push_back(std::pair<std::string, std::string>{"Ada", "AE"});
+    u.locations = {std::string(typed)};
+    EXPECT_EQ(RunSetup(h, p, u), 0) << typed;
+    ASSERT_TRUE(h.Value(kProduct, "InstallDir")) << typed;
+    EXPECT_EQ(*h.Value(kProduct, "InstallDir"), "C:\\Brindlewood");
+    EXPECT_EQ(*h.Value(kProduct, "InstallDirShort"), "C:\\BRINDL~1");
+    EXPECT_TRUE(h.HasFile("C:\\Brindlewood\\Brindlewood Utility.exe"));
+  }
 }
 
 TEST_F(Machine, ShortDirectoryComesFromTheSystemAtAnyDepth) {
@@ -284,16 +307,28 @@ TEST_F(Machine, LeftoverMarkerWithdrawsAPendingCleanup) {
   EXPECT_FALSE(host.Value(kRunOnce, "Brindlewood Cleanup"));
 }
 
+// A removal left its clean-up for the next start of Windows; reinstalling into the same directory,
+// in whatever form it is typed or recorded, withdraws it (else it would delete the new files).
 TEST_F(Machine, PendingCleanupOfThisDirectoryIsCancelledOthersKept) {
-  for (auto [argument, kept] : {std::pair{"C:\\BRINDL~1", false}, {"C:\\OTHER", true}}) {
+  struct Case {
+    const char* argument;
+    const char* typed;
+    bool kept;
+  } cases[] = {{"C:\\BRINDL~1", "C:\\Brindlewood", false},
+               {"C:\\BRINDL~1", "c:\\brindlewood\\", false},
+               {"c:\\brindl~1\\", "C:\\Brindlewood", false},
+               {"C:\\Brindlewood", "C:\\Brindlewood", false},
+               {"C:\\OTHER", "C:\\Brindlewood", true}};
+  for (const Case& c : cases) {
     host.SetValue(kRunOnce, "Brindlewood Cleanup",
-                  std::string("C:\\WINDOWS\\TEMP\\CLEANUP.EXE ") + argument);
+                  std::string("C:\\WINDOWS\\TEMP\\CLEANUP.EXE ") + c.argument);
     host.AddFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE");
     host.dirs.erase(test::Lower("C:\\Brindlewood"));
-    Script({"C:\\Brindlewood"});
+    Script({c.typed});
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(host.Value(kRunOnce, "Brindlewood Cleanup") != nullptr, kept) << argument;
-    EXPECT_EQ(host.HasFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE"), kept);
+    EXPECT_EQ(host.Value(kRunOnce, "Brindlewood Cleanup") != nullptr, c.kept)
+        << c.argument << " typed " << c.typed;
+    EXPECT_EQ(host.HasFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE"), c.kept);
   }
 }
 
@@ -340,6 +375,53 @@ TEST_F(Machine, FailedCopyCleansUpThroughTheNotice) {
   EXPECT_TRUE(ui.rebootTexts.empty());
 }
 
+// A run that fails before copying anything into a directory that was there before deletes
+// nothing in it: a file of the user's that has a name of the table stays.
+TEST_F(Machine, AFailedRunDeletesOnlyWhatItPutThere) {
+  host.AddDirs("C:\\Tools");
+  host.AddFile("C:\\Tools\\Setup.exe", "the user's own");
+  host.statErrors[test::Lower(std::string("A:\\") + SetupFileTable[0].diskName)] = 5;
+  prompts.answers = {kIdYes, kIdCancel};  // into the existing directory; Cancel the disk error
+  Script({"C:\\Tools"});
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(ui.notices, 1);
+  EXPECT_TRUE(host.HasFile("C:\\Tools\\Setup.exe"));
+  EXPECT_TRUE(host.HasDir("C:\\Tools"));
+  EXPECT_TRUE(host.LogOf("DeleteFile C:\\Tools").empty());
+}
+
+// E&xit over the recorded installation: one clean-up, whose entry names a program that exists
+// and the directory it is for, or none when the directory is gone already.
+TEST_F(Machine, ExitOverTheRecordedInstallationCleansUpOnce) {
+  Script({"C:\\Brindlewood"});
+  ASSERT_EQ(Run(), 0);
+  for (bool inUse : {false, true}) {
+    SCOPED_TRACE(inUse ? "a file in use" : "all deleted");
+    host.log.clear();
+    if (inUse) host.failing.insert("DeleteFile C:\\Brindlewood\\Startup.exe");
+    ui.cancelCopyAfterOneTick = true;
+    Script({"C:\\Brindlewood"});
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(ui.notices, inUse ? 2 : 1);
+    EXPECT_EQ(host.LogOf("RemoveDirectory").size(), 1u);
+    EXPECT_EQ(host.LogOf("CopyFile C:\\BRINDL~1\\CLEANUP.EXE").size(), 1u);
+    EXPECT_EQ(host.LogOf("CopyFile").size(), 1u) << "no copy from the root of a drive";
+    EXPECT_FALSE(host.HasKey(kProduct));
+    const std::string* entry = host.Value(kRunOnce, "Brindlewood Cleanup");
+    EXPECT_EQ(entry != nullptr, inUse);
+    EXPECT_EQ(host.HasFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE"), inUse);
+    if (entry) {
+      EXPECT_EQ(*entry, "C:\\WINDOWS\\TEMP\\CLEANUP.EXE C:\\BRINDL~1");
+    }
+    // Reinstalled before Windows restarts: the next start would run it otherwise.
+    host.SetValue(kProduct, "InstallDir", "C:\\Brindlewood");
+    host.SetValue(kProduct, "InstallDirShort", "C:\\BRINDL~1");
+    host.AddDirs("C:\\Brindlewood");
+    host.AddFile("C:\\Brindlewood\\CLEANUP.EXE");
+    host.AddFile("C:\\Brindlewood\\Startup.exe");
+  }
+}
+
 TEST_F(Machine, ExitDuringCopyKeepsAnInstallationElsewhere) {
   host.SetValue(kProduct, "InstallDir", "D:\\Old");
   host.SetValue(kProduct, "InstallDirShort", "D:\\Old");
@@ -376,16 +458,24 @@ TEST_F(Removal, FromTheInstallationDirectoryLeavesACleanupEntry) {
   EXPECT_FALSE(host.HasFile("C:\\WINDOWS\\STARTM~1\\PROGRAMS\\Brindlewood Utility.lnk"));
 }
 
+// Quoted as Windows starts it, or typed unquoted at a prompt on drive A: (the current directory
+// tells, though the removal moves it to drive C:).
 TEST_F(Removal, FromTheFloppyRemovesTheDirectoryAndWithdrawsTheEntry) {
-  Install();
-  host.files.erase(test::Lower("C:\\Brindlewood\\notes.txt"));
-  host.keys.erase(test::Lower("HKCR\\.mac"));  // a missing key: no problem reported from A:
-  host.commandLine = "\"A:\\SETUP.EXE\" /u";
-  EXPECT_EQ(Run(), 1);
-  EXPECT_FALSE(host.HasDir("C:\\Brindlewood"));
-  EXPECT_FALSE(host.Value(kRunOnce, "Brindlewood Cleanup"));
-  EXPECT_FALSE(host.HasFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE"));
-  EXPECT_EQ(ui.rebootTexts, std::vector<std::string>{text::kRemoved});
+  for (const char* line : {"\"A:\\SETUP.EXE\" /u", "A:\\SETUP.EXE /u", "setup /u"}) {
+    SCOPED_TRACE(line);
+    host.currentDirectory = "C:\\";
+    Install();
+    host.files.erase(test::Lower("C:\\Brindlewood\\notes.txt"));
+    host.keys.erase(test::Lower("HKCR\\.mac"));  // a missing key: no problem reported from A:
+    host.commandLine = line;
+    host.currentDirectory = "A:\\";
+    ui.rebootTexts.clear();
+    EXPECT_EQ(Run(), 1);
+    EXPECT_FALSE(host.HasDir("C:\\Brindlewood"));
+    EXPECT_FALSE(host.Value(kRunOnce, "Brindlewood Cleanup"));
+    EXPECT_FALSE(host.HasFile("C:\\WINDOWS\\TEMP\\CLEANUP.EXE"));
+    EXPECT_EQ(ui.rebootTexts, std::vector<std::string>{text::kRemoved});
+  }
 }
 
 TEST_F(Removal, ProblemsOutsideAFloppyRunChooseTheProblemText) {

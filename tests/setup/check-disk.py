@@ -4,19 +4,28 @@ disk names; every "_" file is SZDD whose expansion equals the file it was made f
 header keeps the installed name's last character; the FAT image is 1.44 MB and holds the same
 files byte for byte (read back with mtools). usage: check-disk.py DISK_DIR IMAGE NAME=SOURCE..."""
 import os
+import re
 import struct
 import subprocess
 import sys
 import tempfile
 
-# Copied rows of the file table: disk name -> installed name.
-ROWS = {
-    "BrindFs.vx_": "BrindFs.vxd", "Startup.ex_": "Startup.exe", "Charmap.ma_": "Charmap.mac",
-    "Cleanup.ex_": "Cleanup.exe", "Brindl~1.ex_": "Brindlew.exe", "Brindl~1.hl_": "Brindlew.hlp",
-    "Enlist.ex_": "Enlist.exe", "Enlist.in_": "Enlist.ini", "Tarnlk32.dl_": "Tarnlk32.dll",
-    "Hazel32.dl_": "Hazel32.dll", "Corvid32.dl_": "Corvid32.dll", "Setup.ex_": "Setup.exe",
-}
-REQUIRED = ["BrindFs.vx_", "Startup.ex_", "Charmap.ma_", "Cleanup.ex_", "Brindl~1.ex_", "Brindl~1.hl_"]
+SETUP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "setup")
+
+
+def read_table():
+    """The file table as setup itself has it: the rows' names, and the copied and required rows."""
+    rows = re.findall(r'\{"([^"]+)", "([^"]+)", \d+\}', open(os.path.join(SETUP, "SetupFileRows.cpp")).read())
+    limits = open(os.path.join(SETUP, "SetupFileTable.h")).read()
+    last_copied = int(re.search(r"kLastCopiedRow = (\d+);", limits).group(1))
+    last_required = int(re.search(r"kLastRequiredRow = (\d+);", limits).group(1))
+    copied = {disk: installed for installed, disk in rows[:last_copied + 1]}
+    assert len(copied) == last_copied + 1, "the table of setup/SetupFileRows.cpp was not read"
+    return copied, [disk for _, disk in rows[:last_required + 1]]
+
+
+# Copied rows of the file table: disk name -> installed name; the rows that must be on the disk.
+ROWS, REQUIRED = read_table()
 
 
 def expand(data):

@@ -9,6 +9,7 @@
 #include "tests/support/FakeCharMapFiles.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/FakeProductRegistry.h"
+#include "tests/support/MessageTexts.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace brind {
@@ -17,6 +18,8 @@ namespace {
 using test::FakeCharMapFiles;
 using test::FakeDriverPort;
 using test::FakeProductRegistry;
+using test::kNoDeviceIoctl;
+using test::kNoSystemRegistry;
 using test::ScriptedPrompts;
 
 const std::string kNotInstalledAtStart =
@@ -34,7 +37,7 @@ TEST(RunStartupChecks, DriverAndRegistration) {
     std::vector<std::string> texts;
     std::vector<std::string> captions;
   };
-  const std::string registry = "Could not open the System Registry";
+  const std::string registry = kNoSystemRegistry;
   const std::string tooLong(512, 'o');  // with its NUL, one byte more than the 512 queried
   const Case cases[] = {
       {"all present", 0, false, "Ann", "Acme", true, {}, {}},
@@ -44,7 +47,7 @@ TEST(RunStartupChecks, DriverAndRegistration) {
        "Ann",
        "Acme",
        false,
-       {"Device does not support Device IOCTL"},
+       {kNoDeviceIoctl},
        {"Unable to open Brindlewood driver "}},
       {"driver missing",
        2,
@@ -361,7 +364,9 @@ TEST(SplashPlacement, CentredByIntegerHalves) {
     int sw, sh, w, h, x, y;
   };
   for (const Case c : {Case{800, 581, 552, 292, 124, 144}, Case{801, 582, 552, 292, 124, 145},
-                       Case{640, 461, 552, 292, 44, 84}, Case{500, 200, 552, 292, -26, -46}}) {
+                       Case{640, 461, 552, 292, 44, 84}, Case{500, 200, 552, 292, -26, -46},
+                       // Odd sizes: the halves of the differences, not differences of halves.
+                       Case{800, 581, 551, 291, 124, 145}, Case{500, 200, 553, 293, -26, -46}}) {
     const Point p = SplashOrigin(c.sw, c.sh, c.w, c.h);
     EXPECT_EQ(p.x, c.x) << c.sw;
     EXPECT_EQ(p.y, c.y) << c.sh;
@@ -371,13 +376,19 @@ TEST(SplashPlacement, CentredByIntegerHalves) {
 TEST(SplashClock, FiveSecondsFromTheFirstPaint) {
   SplashClock clock;
   EXPECT_FALSE(clock.Painting()) << "a paint before initialisation starts nothing";
-  clock.Initialised();
+  EXPECT_FALSE(clock.Initialised(true)) << "a picture waits for its first paint";
   EXPECT_TRUE(clock.Painting()) << "the first paint starts the timer";
   EXPECT_FALSE(clock.Painting()) << "later paints do not restart it";
   EXPECT_TRUE(clock.shown());
   clock.TimerFired();
   EXPECT_FALSE(clock.shown());
   EXPECT_FALSE(clock.Painting());
+
+  // Without a picture no paint comes: the timer starts at once, and a stray paint does not
+  // start it twice.
+  SplashClock blank;
+  EXPECT_TRUE(blank.Initialised(false));
+  EXPECT_FALSE(blank.Painting());
 }
 
 }  // namespace

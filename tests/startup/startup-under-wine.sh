@@ -57,8 +57,8 @@ splash_window() {
 }
 named_windows() { xdotool search --onlyvisible --name '.+' 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done; }
 
-start() {
-  (cd "$install" && exec wine Startup.exe) &
+start() {  # the message boxes' texts are traced to $work/msgbox.trace
+  (cd "$install" && WINEDEBUG=-all,+msgbox exec wine Startup.exe 2>"$work/msgbox.trace") &
   pid=$!
   started=$(now)
 }
@@ -160,15 +160,21 @@ for scenario in $scenarios; do
       unset BRINDFS_SETCHARMAP_RESULT
       ;;
     no-company|no-driver|long-owner)
+      # Three different boxes share the caption "Brindlewood For Windows 95": the text tells.
+      checks="Brindlewood for Windows 95 is not properly installed.\\n Try reinstalling from the Setup diskette."
       case $scenario in
-        no-company) prepare "$owner40" - yes yes; caption="Brindlewood For Windows 95" ;;
-        no-driver) prepare "$owner40" "$company" yes no; caption="Brindlewood" ;;
+        no-company) prepare "$owner40" - yes yes; caption="Brindlewood For Windows 95" text=$checks ;;
+        no-driver) prepare "$owner40" "$company" yes no; caption="Brindlewood"
+                   text="Brindlewood driver for Windows 95 is not installed. Try reinstalling Brindlewood from the setup diskette" ;;
         long-owner) prepare "$(printf 'x%.0s' $(seq 1 600))" "$company" yes yes
-                    caption="Brindlewood For Windows 95" ;;
+                    caption="Brindlewood For Windows 95" text=$checks ;;
       esac
       start
       if box=$(wait_named "$caption" 15); then
         ok "\"$caption\" box shown"
+        sleep 0.3
+        grep -qF "MSGBOX_OnInit L\"$text\"" "$work/msgbox.trace" && ok "it says \"$text\"" ||
+          fail "it does not say \"$text\": $(grep -a MSGBOX "$work/msgbox.trace" | head -3)"
         import -window root "$artifacts/$scenario.png"
         [ -z "$(splash_window)" ] && ok "no splash" || fail "the splash showed"
         xdotool windowfocus --sync "$box" key Return

@@ -22,6 +22,8 @@ class FakeDriverPort : public DriverPort {
   bool open = false;
 
   uint32_t Open() override {
+    // As the real port: a handle already open is closed first.
+    if (open) Close();
     ++opens;
     if (openError) return openError;
     open = true;

@@ -27,6 +27,10 @@ const Case kCases[] = {
     {"UTILITY.EXE ", StartAction::kNormal, ""},
     {"", StartAction::kNormal, ""},
     // CHARMAP.MAC anywhere in the argument, in any case, and before the drive test.
+    // ... after a false start too, but only whole.
+    {"UTILITY.EXE CCHARMAP.CHARMAP.MAC", StartAction::kOptions, ""},
+    {"UTILITY.EXE a:\\charmap.ma", StartAction::kNormal, ""},
+    {"UTILITY.EXE a:\\charmap.mab", StartAction::kNormal, ""},
     {"C:\\BRIND\\UTILITY.EXE C:\\BRIND\\charmap.mac", StartAction::kOptions, ""},
     {"UTILITY.EXE x:\\Some Dir\\ChArMaP.MaC.bak", StartAction::kOptions, ""},
     {"UTILITY.EXE a:charmap.mac", StartAction::kOptions, ""},
@@ -60,12 +64,11 @@ TEST(StartRequest, NoCommandLineIsANormalStart) {
   EXPECT_EQ(ParseStartRequest(nullptr).action, StartAction::kNormal);
 }
 
-TEST(StartRequest, LongArgumentsAreReadWithoutCopying) {
-  std::string line = "UTILITY.EXE ";
-  line.append(100000, 'x');
+// The whole argument is searched, however long it is.
+TEST(StartRequest, ALongArgumentIsSearchedToItsEnd) {
+  const std::string line = "UTILITY.EXE " + std::string(100000, 'x');
   EXPECT_EQ(ParseStartRequest(line.c_str()).action, StartAction::kNormal);
-  line += "charmap.mac";
-  EXPECT_EQ(ParseStartRequest(line.c_str()).action, StartAction::kOptions);
+  EXPECT_EQ(ParseStartRequest((line + "charmap.mac").c_str()).action, StartAction::kOptions);
 }
 
 }  // namespace

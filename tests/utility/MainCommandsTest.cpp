@@ -6,14 +6,18 @@
 #include "formatter/MainCommands.h"
 #include "formatter/ResourceIds.h"
 #include "tests/support/FakeDriverPort.h"
+#include "tests/support/FakeProductRegistry.h"
+#include "tests/support/MessageTexts.h"
 #include "tests/support/ScriptedPrompts.h"
-#include "tests/utility/FakeRegistry.h"
 
 namespace brind {
 namespace {
 
 using test::FakeDriverPort;
-using test::FakeRegistry;
+using test::FakeProductRegistry;
+using test::kDriverNotInstalled;
+using test::kNoDeviceIoctl;
+using test::kNoSystemRegistry;
 using test::ScriptedPrompts;
 
 // Records what the window was asked to do, in order.
@@ -29,9 +33,7 @@ class RecordingShell : public UtilityShell {
     driverOpenDuringDialog = driver_.IsOpen();
     return dialogCreates;
   }
-  void RunOptionsSheet(const char* installDir) override {
-    calls.push_back(std::string("options ") + installDir);
-  }
+  void RunOptionsSheet() override { calls.push_back("options"); }
   void RunAboutBox() override { calls.push_back("about"); }
   void OpenHelpContents(const char* helpPath) override {
     calls.push_back(std::string("help ") + helpPath);
@@ -48,7 +50,7 @@ using Calls = std::vector<std::string>;
 struct Rig {
   FakeDriverPort driver;
   ScriptedPrompts prompts;
-  FakeRegistry registry;
+  FakeProductRegistry registry;
   RecordingShell shell{driver};
   MainCommands commands{driver, prompts, registry, shell};
   char drivePath[5] = {};
@@ -124,11 +126,9 @@ TEST(MainCommandsFormat, DriverThatWillNotOpen) {
     Calls calls;
   };
   const Case cases[] = {
-      {2, false, "Brindlewood driver for Windows 95 is not installed", {}},
-      {2, true, "Brindlewood driver for Windows 95 is not installed", {"quit"}},
-      {50, false, "Device does not support Device IOCTL", {}},
-      {50, true, "Device does not support Device IOCTL", {"quit"}},
-      {5, false, "Brindlewood driver for Windows 95 is not installed", {}},
+      {2, false, kDriverNotInstalled, {}}, {2, true, kDriverNotInstalled, {"quit"}},
+      {50, false, kNoDeviceIoctl, {}},     {50, true, kNoDeviceIoctl, {"quit"}},
+      {5, false, kDriverNotInstalled, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -169,18 +169,18 @@ TEST(MainCommandsOptions, NeedsTheInstallation) {
   const char* kNotInstalled =
       "Brindlewood for Windows 95 is not installed. Please install from setup disk";
   const Case cases[] = {
-      {"installed", true, false, false, {}, {"options C:\\BRIND"}},
-      {"installed, command line", true, false, true, {}, {"options C:\\BRIND", "quit"}},
+      {"installed", true, false, false, {}, {"options"}},
+      {"installed, command line", true, false, true, {}, {"options", "quit"}},
       {"not installed", false, false, false, {kNotInstalled}, {}},
       {"not installed, command line", false, false, true, {kNotInstalled}, {"quit"}},
-      {"no registry", true, true, false, {"Could not open the System Registry", kNotInstalled}, {}},
+      {"no registry", true, true, false, {kNoSystemRegistry, kNotInstalled}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Rig rig;
     if (c.commandLine) rig.CommandLine(StartAction::kOptions);
     if (c.installed) rig.registry.values["InstallDir"] = "C:\\BRIND";
-    rig.registry.connectFails = c.registryUnreachable;
+    rig.registry.unreachable = c.registryUnreachable;
     EXPECT_TRUE(rig.commands.Run(IDM_OPTIONS));
     EXPECT_EQ(rig.prompts.Texts(), c.texts);
     EXPECT_EQ(rig.shell.calls, c.calls);
@@ -190,7 +190,7 @@ TEST(MainCommandsOptions, NeedsTheInstallation) {
       EXPECT_EQ(box.icon(), kMbIconError);
       EXPECT_EQ(box.owner, PromptOwner::kMainWindow);
     }
-    EXPECT_EQ(rig.registry.lastQueried, c.registryUnreachable ? "" : "InstallDir");
+    EXPECT_EQ(rig.registry.reads, std::vector<std::string>{"InstallDir"});
   }
 }
 

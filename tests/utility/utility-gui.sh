@@ -92,8 +92,20 @@ hfs_volume_name() {
   HOME=$work/home humount >/dev/null 2>&1 || true
 }
 
+# Runs the test tool on the program's desktop: --focus or --texts of the window TITLE; prints
+# what it wrote, one line per control.
+ask_tool() {  # --focus|--texts TITLE
+  rm -f "$work/tool.txt"
+  wine explorer /desktop=shot,800x600 "$work/repaint.exe" "$1" "$2" "$(winepath -w "$work/tool.txt")" \
+    >/dev/null 2>&1 || true
+  for _ in $(seq 1 50); do [ -s "$work/tool.txt" ] && break; sleep 0.1; done
+  sleep 0.2
+  tr -d '\r' <"$work/tool.txt" 2>/dev/null || true
+}
+
 # Starts the program on a virtual desktop (captions in screenshots), opens File > Format... and
-# picks A: in the drive list. Prints the dialog's window id.
+# picks A: in the drive list (unless --stay: the drive the dialog chose). Prints the main
+# window's and the dialog's ids.
 open_format_dialog() {
   ( set +e; WINEDEBUG=+msgbox,+win,+edit wine explorer /desktop=shot,800x600 "$exe" \
       >"$work/format.out" 2>"$work/format.trace"; echo $? >"$work/format.rc" ) </dev/null >/dev/null 2>&1 &
@@ -103,7 +115,7 @@ open_format_dialog() {
   dialog=$(wait_window "Brindlewood Format") || { fail "File > Format... opened no dialog"; return 1; }
   sleep 0.5
   # The drive box: Down selects its first entry, A:.
-  keys "$dialog" alt+v Down
+  [ "${1:-}" = --stay ] || keys "$dialog" alt+v Down
   echo "$main $dialog"
 }
 
@@ -245,13 +257,17 @@ case $scenario in
 
   quick-format)
     make_floppy mac
-    if ids=$(open_format_dialog); then
+    if ids=$(open_format_dialog --stay); then
       set -- $ids; main=$1 dialog=$2
       sleep 0.5
       import -window root "$artifacts/format-dialog.png"
       grep -q 'L"Old Volume"' "$work/format.trace" &&
         ok "the label field shows the disk's name \"Old Volume\"" ||
         fail "the label field does not show the disk's name"
+      # The dialog looked at the disk in A: as it opened: Start has the focus, not the drive box.
+      focus=$(ask_tool --focus "Brindlewood Format")
+      [ "$focus" = 1 ] && ok "Start has the focus as the dialog opens" ||
+        fail "the control with the focus is '$focus', not Start (1)"
       start_format "$dialog" "Quick Test" quick
       expect_box format "Brindlewood Format" \
         "Disk is already in Macintosh format. Do you wish to continue with the format?" "$dialog"
@@ -259,6 +275,12 @@ case $scenario in
         sleep 0.5
         import -window root "$artifacts/results.png"
         ok "the summary is shown"
+        # The figures of a 1.44 MB Macintosh volume, as the dialog shows them.
+        figures=$(ask_tool --texts "Format Results" | tr '\n' '|')
+        case $figures in
+          *"1,448,960||0||1,448,960|||512||2880|"*) ok "the summary shows the volume's figures" ;;
+          *) fail "the summary's figures: $figures" ;;
+        esac
         answer "$results" Return
       else
         fail "no summary at the end"

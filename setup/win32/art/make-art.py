@@ -1,12 +1,21 @@
 #!/usr/bin/env python3
-"""Draws setup's own pictures: the INTRO bitmap (640 x 480, 8 bits per pixel, its own palette)
-and the two icons (setup and logo). Run it from anywhere; it writes beside itself.
-The output is committed, so the build needs no Python; rerun after changing the drawing."""
+"""Draws setup's own pictures: the INTRO bitmap (640 x 480, 8 bits per pixel, its own palette,
+run-length encoded as BI_RLE8) and the two icons (setup and logo). Run it from anywhere; it writes
+beside itself. The output is committed, so the build needs no Python; rerun after changing the
+drawing. The picture is drawn in flat bands so that it compresses: Setup.exe is read from a
+floppy before anything appears."""
+import importlib.util
 import math
 import os
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+
+# The splash's encoder and its check, shared rather than copied.
+_spec = importlib.util.spec_from_file_location(
+    "make_splash", os.path.join(HERE, "..", "..", "..", "startup", "art", "make-splash.py"))
+_splash = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_splash)
 
 # 5 x 7 capitals for the title, one string per row.
 GLYPHS = {
@@ -59,12 +68,11 @@ def intro():
     pix = bytearray(w * h)
     for y in range(h):
         for x in range(w):
-            # Brindled grain: rings around a knot, streaked by a slow wave.
+            # Brindled grain: rings around a knot, bent by a slow wave, in eight flat shades.
             dx, dy = x - 470, (y - 330) * 1.8
-            r = math.hypot(dx, dy) + 14 * math.sin(x / 37.0) + 6 * math.sin(y / 11.0)
+            r = math.hypot(dx, dy) + 14 * math.sin(x / 37.0) + 6 * math.sin(y / 23.0)
             v = 0.5 + 0.5 * math.sin(r / 9.0)
-            streak = 0.5 + 0.5 * math.sin(x / 3.1 + 4 * math.sin(y / 53.0))
-            pix[y * w + x] = min(191, int(40 + 110 * v + 40 * streak))
+            pix[y * w + x] = 40 + 18 * min(7, int(8 * v))
     # A blue band for the title.
     for y in range(60, 200):
         for x in range(40, 600):
@@ -75,11 +83,13 @@ def intro():
 
 
 def bmp(w, h, pix, pal):
-    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, w * h, 2835, 2835, 256, 256)
+    rows = [bytes(pix[y * w:(y + 1) * w]) for y in range(h - 1, -1, -1)]
+    bits = _splash.rle8(rows)
+    assert _splash.unrle8(bits, w, h) == rows, "the encoding must give the picture back"
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 1, len(bits), 2835, 2835, 256, 256)
     table = b"".join(struct.pack("BBBB", b, g, r, 0) for (r, g, b) in pal)
-    rows = b"".join(bytes(pix[y * w:(y + 1) * w]) for y in range(h - 1, -1, -1))
     offset = 14 + len(header) + len(table)
-    return b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + header + table + rows
+    return b"BM" + struct.pack("<IHHI", offset + len(bits), 0, 0, offset) + header + table + bits
 
 
 def icon(draw):
