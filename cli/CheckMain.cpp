@@ -160,8 +160,8 @@ int Run(const Options& opt) {
       if (p.type != "Apple_HFS") continue;
       ++checked;
       SliceSource slice(file, p.offset, p.size);
-      const std::string label =
-          opt.target + " partition " + std::to_string(p.entry) + " \"" + p.name + "\"";
+      const std::string label = opt.target + " partition " + std::to_string(p.entry) + " \"" +
+                                cli::MacToUtf8(p.name) + "\"";
       if (slice.Size() < p.size)
         std::printf("%s: the partition map says %llu bytes, the disk holds %llu of them\n",
                     label.c_str(), static_cast<unsigned long long>(p.size),

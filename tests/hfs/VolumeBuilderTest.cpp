@@ -9,6 +9,7 @@
 #include "disk/DiskServices.h"
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
+#include "hfs/NameOrder.h"
 #include "hfs/VolumeChecker.h"
 #include "hfs/VolumeSteps.h"
 #include "tests/support/FakeDevice.h"
@@ -491,6 +492,38 @@ TEST(StageTable, StepsInOrderAndNothingOutside) {
   EXPECT_EQ(FindFormatStage(159), nullptr);
   EXPECT_EQ(FindFormatStage(167), nullptr);
   for (uint32_t step = 160; step <= 166; ++step) EXPECT_EQ(FindFormatStage(step)->step, step);
+}
+
+// The catalog's name order: case folded, accented letters after their base letter, a prefix
+// first, the non-breaking space as a space, the later additions to the set last.
+TEST(NameOrder, MacintoshOrdering) {
+  struct Case {
+    const char *a, *b;
+    int sign;
+  };
+  const Case cases[] = {
+      {"apple", "APPLE", 0},
+      {"a", "ab", -1},
+      {"Zebra", "apple", 1},
+      {"\x80pfel", "Apfel", 1},
+      {"\x80pfel", "b", -1},
+      {"caf\x8E", "cafe", 1},
+      {"a b",
+       "a\xCA"
+       "b",
+       0},
+      {"\xE7", "\xFF", -1},
+      {"\xE7", "\x87", 1},
+      {"\x8A", "\x80", 0},
+      {"O\xBF", "O\xAF", 0},
+      {"_", "{", -1},
+  };
+  for (const Case& c : cases) {
+    const auto* a = reinterpret_cast<const uint8_t*>(c.a);
+    const auto* b = reinterpret_cast<const uint8_t*>(c.b);
+    const int r = CompareMacNames(a, std::strlen(c.a), b, std::strlen(c.b));
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
+  }
 }
 
 }  // namespace

@@ -45,6 +45,10 @@ if mount -t hfs /dev/fd0 /mnt; then
   done
   for i in $(seq 1 12); do echo "deep $i" >"/mnt/Kernel/Nested/Deeper/Leaf $i"; done
   echo other >/mnt/Other/note
+  # Names whose order is the driver's own: case and accented letters (Macintosh codes, octal).
+  for n in apple Apple2 zulu ZEBRA "$(printf 'caf\216')" "$(printf '\200pfel')" "$(printf '\205l')"; do
+    echo "$n" >"/mnt/Other/$n"
+  done
   echo "RESULT written $(ls /mnt/Kernel | wc -l)"
   umount /mnt && echo "RESULT unmounted"
 fi
@@ -90,7 +94,7 @@ grep -aq 'RESULT written 41' "$work/console.log" && grep -aq 'RESULT unmounted' 
 out=$("$checker" -v "$work/kernel.img" 2>&1); rc=$?
 echo "$out" | grep -E '^(ERROR|WARNING)|files,'
 [ $rc -eq 0 ] && ok "brindlewood-check finds the kernel's volume sound" || fail "brindlewood-check exit $rc"
-grep -q '"Kernel Written": 53 files, 4 folders' <<<"$out" && ok "it counts 53 files and 4 folders" \
+grep -q '"Kernel Written": 60 files, 4 folders' <<<"$out" && ok "it counts 60 files and 4 folders" \
   || fail "the summary"
 hmount "$work/kernel.img" >/dev/null 2>&1 && [ "$(hcopy -r ':Kernel:Nested:Deeper:Leaf 7' - 2>/dev/null)" = "deep 7" ] \
   && ok "hfsutils reads a file the kernel wrote" || fail "hfsutils cannot read the kernel's files"
