@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "cli/MacRoman.h"
+#include "disk/DiskCopy.h"
 #include "hfs/ByteSource.h"
 #include "hfs/VolumeChecker.h"
 
@@ -29,8 +32,9 @@ and its alternate, the volume bitmap against every fork's extents, both
 B-trees node by node (links, heights, key order, index keys, maps, counts) and
 the catalog (threads, parents, valences, names, the volume's counts).
 
-TARGET is an image file or a block device holding one volume, or a disk with an
-Apple partition map, whose Apple_HFS partitions are each checked. An HFS Plus
+TARGET is an image file or a block device holding one volume, a DiskCopy 4.2
+image (its data and tag checksums are checked too, then the disk inside it), or
+a disk with an Apple partition map, whose Apple_HFS partitions are each checked. An HFS Plus
 volume (or an HFS wrapper around one) is named and not checked.
 
 Each finding says where it is and what was expected; a summary line ends each
@@ -103,6 +107,36 @@ int CheckOne(ByteSource& source, const std::string& label, const Options& opt) {
   return r.ExitStatus();
 }
 
+// A DiskCopy 4.2 image: a header this program accepts and exactly the bytes it announces.
+bool ReadDiskCopy(ByteSource& file, DiskCopyHeader& header) {
+  uint8_t bytes[kDiskCopyHeaderSize];
+  return file.Size() >= kDiskCopyHeaderSize && file.Read(0, bytes, sizeof bytes) &&
+         DecodeDiskCopyHeader(bytes, header) &&
+         file.Size() == kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+}
+
+// The image's checksums against its bytes, then the volume inside it.
+int CheckDiskCopy(ByteSource& file, const DiskCopyHeader& h, const Options& opt) {
+  std::vector<uint8_t> bytes(size_t{h.dataSize} + h.tagSize);
+  if (!file.Read(kDiskCopyHeaderSize, bytes.data(), bytes.size())) {
+    std::printf("%s: the DiskCopy image cannot be read\n", opt.target.c_str());
+    return kOperational;
+  }
+  const uint32_t data = DiskCopyChecksum(bytes.data(), h.dataSize);
+  const uint32_t tags = DiskCopyTagChecksum(bytes.data() + h.dataSize, h.tagSize);
+  const std::string label = opt.target + " (DiskCopy 4.2 \"" + cli::MacToUtf8(h.name) + "\")";
+  int status = 0;
+  for (const auto& [what, stored, actual] :
+       {std::tuple{"data", h.dataChecksum, data}, std::tuple{"tag", h.tagChecksum, tags}}) {
+    if (stored == actual) continue;
+    std::printf("ERROR   %s: the header's %s checksum is %08X, the image's %s sums to %08X\n",
+                label.c_str(), what, stored, what, actual);
+    status = 4;
+  }
+  SliceSource disk(file, kDiskCopyHeaderSize, h.dataSize);
+  return status | CheckOne(disk, label, opt);
+}
+
 int Run(const Options& opt) {
   const int fd = open(opt.target.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -126,8 +160,8 @@ int Run(const Options& opt) {
       if (p.type != "Apple_HFS") continue;
       ++checked;
       SliceSource slice(file, p.offset, p.size);
-      const std::string label =
-          opt.target + " partition " + std::to_string(p.entry) + " \"" + p.name + "\"";
+      const std::string label = opt.target + " partition " + std::to_string(p.entry) + " \"" +
+                                cli::MacToUtf8(p.name) + "\"";
       if (slice.Size() < p.size)
         std::printf("%s: the partition map says %llu bytes, the disk holds %llu of them\n",
                     label.c_str(), static_cast<unsigned long long>(p.size),
@@ -138,6 +172,8 @@ int Run(const Options& opt) {
       std::printf("%s: an Apple partition map with no Apple_HFS partition\n", opt.target.c_str());
       status = kOperational;
     }
+  } else if (DiskCopyHeader header; ReadDiskCopy(file, header)) {
+    status = CheckDiskCopy(file, header, opt);
   } else {
     status = CheckOne(file, opt.target, opt);
   }

@@ -1,20 +1,25 @@
-// brindlewood-format: formats a 1.44 MB floppy image or floppy drive as an empty HFS volume with
-// the same volume builder as the Windows program.
+// brindlewood-format: formats a floppy drive, or a raw or DiskCopy 4.2 image of any HFS size, as
+// an empty HFS volume with the same volume builder as the Windows program.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "charmap/CharMapFile.h"
 #include "cli/Cp1252.h"
+#include "cli/FormatOptions.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
 #include "disk/DiskServices.h"
+#include "disk/FloppyMedia.h"
 #include "disk/posix/ContentProbe.h"
+#include "disk/posix/DiskCopyImage.h"
 #include "disk/posix/PosixDevice.h"
 #include "hfs/Mdb.h"
 
@@ -26,15 +31,23 @@ using namespace brind::cli;
 constexpr const char* kProgram = "brindlewood-format";
 
 constexpr const char* kFooter =
-    R"(Formats a 3.5-inch 1.44 MB floppy disk, or an image of one, as an empty
-Macintosh HFS volume (2880 sectors, 1,448,960 bytes free).
+    R"(Formats a floppy disk, or an image of a disk, as an empty Macintosh HFS volume.
 
 TARGET is an image file, a floppy drive such as /dev/fd0, or a USB floppy
-drive (/dev/sdX). An image that does not exist is created with 1,474,560 bytes,
-allocated in full; an existing file of any other size is refused. A drive must
-be a 3.5-inch 1.44 MB drive and must not be mounted; a USB drive must say so
-itself (a USB stick, card reader or hard disk is refused, and so is a floppy
-disk of another capacity).
+drive (/dev/sdX). An image that does not exist is created with the size given
+by --size (default 1440K), allocated in full; an existing image keeps its size,
+and --size must then match it. SIZE is in bytes or with K, M or G: 400K, 720K,
+800K, 1440K, 2880K, 20M, 2G, ... from 400K to 2G. The volume's layout
+(allocation blocks, bitmap, B-tree files) follows from the size. A drive keeps
+the size of its medium: it must be a 3.5-inch 1.44 MB drive and must not be
+mounted, and --size is refused. A USB drive must say so itself (a USB stick,
+card reader or hard disk is refused, and so is a floppy disk of another
+capacity).
+
+--image-format dc42 writes the volume inside a DiskCopy 4.2 image (the default
+for a new file named *.dc42, *.image or *.diskcopy42; only 400K, 720K, 800K and
+1440K disks). An existing DiskCopy image is recognised by its header, kept as
+it is, and gets the volume name and new checksums.
 
 Before writing anything the tool looks at the disk and says what it holds: a
 DOS disk, a Macintosh disk (and its name), any other file system or partition
@@ -43,10 +56,12 @@ anything but a blank disk takes a yes to the question, or -y; with no terminal
 to ask on and without -y the tool refuses. A quick format needs a Macintosh
 disk: on any other disk it becomes a full format. A full format sets the medium
 and formats the 160 tracks, then writes the file system; a quick format only
-writes the file system. Ctrl-C or SIGTERM stops the format between two steps;
-a quick format stopped that way leaves a disk that is no longer a Macintosh
-disk. A missing or write-protected disk is reported; on a terminal the tool
-then offers to retry.
+writes the file system. Only floppy sizes have tracks: for any other size
+--full is refused and a disk that is not a Macintosh disk gets a new volume
+without a track pass. Ctrl-C or SIGTERM stops the format between two steps; a
+quick format stopped that way leaves a disk that is no longer a Macintosh disk.
+A missing or write-protected disk is reported; on a terminal the tool then
+offers to retry.
 
 The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -54,9 +69,21 @@ default character map, or through the map file given with --charmap (a
 CHARMAP.MAC, read as the Windows programs read it). Control characters and ':'
 are refused.
 
+Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
+label and options give the same bytes; --date sets another one (ISO 8601, such
+as 2024-05-31T14:30:00, kept as the wall-clock time written) or "now".
+
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
 Exit status: 0 when the disk was formatted; 130 when stopped by Ctrl-C, 143 by
 SIGTERM; 1 otherwise, with the reason. A refusal writes nothing.)";
+
+bool HasDiskCopyName(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == "dc42" || ext == "image" || ext == "diskcopy42";
+}
 
 // The signal that asked to stop. The handlers restart interrupted calls, so a transfer or
 // track format finishes and the format stops between two steps.
@@ -89,6 +116,9 @@ struct Options {
   bool quick = false, full = false, yes = false, quiet = false, stats = false;
   std::string label = "Untitled";
   std::string charMapFile;
+  std::string size;         // empty: the image's own size, or 1440K for a new one
+  std::string imageFormat;  // "raw", "dc42", or empty: by the file's header or name
+  std::string date;
   std::string target;
 };
 
@@ -121,14 +151,37 @@ int Run(const Options& opt) {
     return 1;
   }
 
+  uint32_t requested = 0;  // sectors asked for with --size
+  if (!opt.size.empty() && !ParseVolumeSize(opt.size, requested, why)) {
+    Error("--size " + opt.size + " " + why + ". Nothing was written.");
+    return 1;
+  }
+  uint32_t date = FormatTimestamp();
+  if (!opt.date.empty() && !ParseHfsDate(opt.date, std::time(nullptr), date, why)) {
+    Error("--date " + opt.date + " " + why + ". Nothing was written.");
+    return 1;
+  }
+
   const TargetInfo info = InspectTarget(opt.target);
   const std::string& t = opt.target;
   if (!info.error.empty()) {
     Error("cannot examine " + t + ": " + info.error);
     return 1;
   }
+  const bool device = info.kind == TargetKind::kFloppy || info.kind == TargetKind::kBlockDevice;
+  if (device && (requested || !opt.imageFormat.empty())) {
+    Error(t +
+          " is a drive: it keeps the size and form of its medium (no --size or "
+          "--image-format). Nothing was written.");
+    return 1;
+  }
+  uint32_t sectors = kTotalSectors;
+  bool diskCopy = false;
+  ImageLayout layout;
   switch (info.kind) {
     case TargetKind::kMissing:
+      sectors = requested ? requested : kTotalSectors;
+      diskCopy = opt.imageFormat == "dc42" || (opt.imageFormat.empty() && HasDiskCopyName(t));
       break;
     case TargetKind::kOther:
       Error(t + " is neither an image file nor a floppy drive. Nothing was written.");
@@ -137,14 +190,35 @@ int Run(const Options& opt) {
       Error(t + " is not a floppy drive" + (info.what.empty() ? "" : " (" + info.what + ")") +
             ". Nothing was written.");
       return 1;
-    case TargetKind::kImage:
-      if (info.size != kImageSize) {
-        Error(t + " has " + std::to_string(info.size) +
-              " bytes; an image of a 1.44 MB floppy disk has exactly 1474560. Nothing was "
+    case TargetKind::kImage: {
+      DiskCopyHeader header;
+      diskCopy = opt.imageFormat != "raw" && ReadDiskCopyImage(t, header);
+      if (opt.imageFormat == "dc42" && !diskCopy) {
+        Error(t +
+              " is not a DiskCopy 4.2 image of a 400K, 720K, 800K or 1440K disk. Nothing was "
               "written.");
         return 1;
       }
+      if (diskCopy) {
+        layout = DiskCopyLayout(header);
+      } else if (info.size % kSectorSize != 0 || info.size < kMinVolumeSectors * kSectorSize ||
+                 info.size > uint64_t{kMaxVolumeSectors} * kSectorSize) {
+        Error(t + " has " + std::to_string(info.size) +
+              " bytes; an image holds whole 512-byte sectors, from 400K (409600 bytes) to 2G. "
+              "Nothing was written.");
+        return 1;
+      } else {
+        layout = {0, static_cast<uint32_t>(info.size / kSectorSize), info.size};
+      }
+      sectors = layout.sectors;
+      if (requested && requested != sectors) {
+        Error(t + " holds a volume of " + GroupedNumber(uint64_t{sectors} * kSectorSize) +
+              " bytes, not " + GroupedNumber(uint64_t{requested} * kSectorSize) +
+              "; an image keeps its size. Nothing was written.");
+        return 1;
+      }
       break;
+    }
     case TargetKind::kFloppy:
       if (!info.is144Drive && info.usb) {
         Error(t + " is " + info.what + "; only 1.44 MB disks are formatted. Nothing was written.");
@@ -156,6 +230,19 @@ int Run(const Options& opt) {
         return 1;
       }
       break;
+  }
+  const bool hasTracks = device || FindFloppyMedium(sectors);
+  if (opt.full && !hasTracks) {
+    Error("a volume of " + GroupedNumber(uint64_t{sectors} * kSectorSize) +
+          " bytes has no tracks to format (only 400K, 720K, 800K, 1440K and 2880K disks do): "
+          "--full is refused. Nothing was written.");
+    return 1;
+  }
+  DiskCopyHeader newHeader;
+  if (info.kind == TargetKind::kMissing && diskCopy && !MakeDiskCopyHeader(sectors, newHeader)) {
+    Error("a DiskCopy 4.2 image holds only a 400K, 720K, 800K or 1440K disk, not " +
+          GroupedNumber(uint64_t{sectors} * kSectorSize) + " bytes. Nothing was written.");
+    return 1;
   }
   if (info.mounted) {
     Error(t + " is mounted on " + info.mountedOn + "; unmount it first. Nothing was written.");
@@ -169,12 +256,18 @@ int Run(const Options& opt) {
       Error(t + ": no such device. Nothing was written.");
       return 1;
     }
-    if (!CreateImage(t, why)) {
+    const bool made = diskCopy ? CreateDiskCopyImage(t, sectors, why)
+                               : CreateImage(t, uint64_t{sectors} * kSectorSize, why);
+    if (!made) {
       Error("cannot create the image " + t + ": " + why);
       return 1;
     }
+    layout = diskCopy ? DiskCopyLayout(newHeader)
+                      : ImageLayout{0, sectors, uint64_t{sectors} * kSectorSize};
     created = true;
   }
+  // A file just made reads as zeros: its tracks are formatted only when --full asks for it.
+  layout.tracks = hasTracks && (!created || opt.full);
   // A refusal after the image was made leaves nothing behind.
   auto refuse = [&](const std::string& text) {
     if (!text.empty()) Error(text);
@@ -187,7 +280,7 @@ int Run(const Options& opt) {
     return Cancelled();
   }
 
-  PosixDevice device(t);
+  PosixDevice disk(t, layout);
   NoDriver driver;
   StdioConsole console(kProgram, &cancelRequested);
   RunOptions run;
@@ -204,15 +297,35 @@ int Run(const Options& opt) {
     const ContentFound found = ProbeContent(t);
     if (!found.type.empty()) run.foreign = DescribeContent(found);
   }
+  run.totalSectors = sectors;
+  run.date = date;
+  run.hasTracks = device || layout.tracks;
   DeviceHooks hooks;
-  hooks.openError = [&device] { return device.openError(); };
-  hooks.flush = [&device] { return device.Flush(); };
+  hooks.openError = [&disk] { return disk.openError(); };
+  hooks.flush = [&disk] { return disk.Flush(); };
 
-  const RunResult result = RunFormat(device, driver, run, console, hooks, &cancelRequested);
+  const RunResult result = RunFormat(disk, driver, run, console, hooks, &cancelRequested);
+  const VolumeLayout volume = LayoutOfVolume(sectors);
   if (opt.stats)
-    std::printf("sector reads: %llu, sector writes: %llu\n",
-                static_cast<unsigned long long>(device.reads()),
-                static_cast<unsigned long long>(device.writes()));
+    std::printf(
+        "sector reads: %llu, sector writes: %llu, bytes written: %llu, sectors cleared: "
+        "%llu; volume metadata: %llu bytes\n",
+        static_cast<unsigned long long>(disk.reads()),
+        static_cast<unsigned long long>(disk.writes()),
+        static_cast<unsigned long long>(disk.bytesWritten()),
+        static_cast<unsigned long long>(disk.sectorsCleared()),
+        static_cast<unsigned long long>(volume.metadataBytes));
+  // A DiskCopy image whose sectors changed gets checksums that match them again, whatever
+  // became of the format. A refusal changed nothing (the probe writes back what it read).
+  if (diskCopy && result.outcome != Outcome::kRefused &&
+      (disk.writes() || disk.sectorsCleared() || disk.tracksFormatted())) {
+    const size_t nameLength = VolumeNameLength(result.volumeLabel);
+    const int err = SealDiskCopyImage(t, std::string(result.volumeLabel, nameLength), why);
+    if (err) {
+      Error("could not update the DiskCopy header of " + t + ": " + why);
+      return 1;
+    }
+  }
   if (cancelRequested && result.outcome != Outcome::kFormatted) {
     if (result.outcome == Outcome::kRefused && created) unlink(t.c_str());
     return Cancelled();
@@ -232,18 +345,20 @@ int Run(const Options& opt) {
     return 1;
   }
   if (!opt.quiet)
-    std::printf("%s: formatted (%s) as \"%s\", 1,448,960 bytes free\n", t.c_str(),
-                result.full ? "full" : "quick",
-                DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
-                               VolumeNameLength(result.volumeLabel), names)
-                    .c_str());
+    std::printf(
+        "%s: formatted (%s) as \"%s\", %s bytes free\n", t.c_str(),
+        result.full && hasTracks ? "full" : "quick",
+        DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
+                       VolumeNameLength(result.volumeLabel), names)
+            .c_str(),
+        GroupedNumber(uint64_t{volume.freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Format a 1.44 MB floppy disk or image as an empty Macintosh HFS volume.", kProgram};
+  CLI::App app{"Format a floppy disk or a disk image as an empty Macintosh HFS volume.", kProgram};
   Options opt;
   auto* quick = app.add_flag("--quick", opt.quick,
                              "Only write the file system (the default; needs a Macintosh disk)");
@@ -255,9 +370,20 @@ int main(int argc, char** argv) {
   app.add_option("--charmap", opt.charMapFile,
                  "Character map file (CHARMAP.MAC) to convert the label with, instead of the "
                  "default map");
+  app.add_option("--size", opt.size,
+                 "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
+                 "to 2G in bytes, K, M or G");
+  app.add_option("--image-format", opt.imageFormat,
+                 "raw, or dc42 for a DiskCopy 4.2 image (default: by the file's header or name)")
+      ->check(CLI::IsMember({"raw", "dc42"}));
+  app.add_option("--date", opt.date,
+                 "Date of the volume, ISO 8601 (2024-05-31T14:30:00) or \"now\" (default: a "
+                 "fixed date, for reproducible volumes)");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
-  app.add_flag("--stats", opt.stats, "Print the number of sector reads and writes at the end");
+  app.add_flag("--stats", opt.stats,
+               "Print the sector reads and writes, bytes written and the volume's metadata size "
+               "at the end");
   app.add_option("TARGET", opt.target,
                  "Image file, floppy drive (/dev/fd0) or USB floppy drive (/dev/sdX)")
       ->required();

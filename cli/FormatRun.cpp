@@ -42,6 +42,7 @@ namespace {
 
 constexpr char kNotMacNote[] =
     "Not a Macintosh disk: a quick format is not possible, doing a full format.\n";
+constexpr char kNotMacNoTracksNote[] = "Not a Macintosh disk: writing a new volume.\n";
 
 // The bar is laid out in the dialog's pixels: 40 cells of 16 pixels, the smallest block it draws.
 constexpr int32_t kCells = 40;
@@ -234,7 +235,8 @@ class TerminalPrompts : public UserPrompts {
         // The quick format that cannot be: on a disk with data it overwrites like a full one.
         Describe();
         if (hasData_ && !Confirm(text)) return kIdCancel;
-        if (!options_.quiet && !options_.created) console_.Out(kNotMacNote);
+        if (!options_.quiet && !options_.created)
+          console_.Out(options_.hasTracks ? kNotMacNote : kNotMacNoTracksNote);
         return kIdOk;
       case kMbRetryCancel:
         if (options_.askOnTerminal) {
@@ -301,7 +303,7 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
                     [&prompts, &declined] { declined = !prompts.ConfirmForeign(); });
   prompts.Attach(&view);
   DiskServices disk(device, driver, prompts);
-  HfsStageRunner stages;
+  HfsStageRunner stages(options.totalSectors, options.date);
   MapNameConverter names(options.charMap ? options.charMap : DefaultCharMap.data());
   FormatController dialog(state, view, disk, prompts, stages, names);
 

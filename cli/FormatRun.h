@@ -11,6 +11,7 @@
 #include "common/UserPrompts.h"
 #include "disk/DiskServices.h"
 #include "formatter/FormatController.h"
+#include "hfs/Mdb.h"
 
 namespace brind::cli {
 
@@ -52,6 +53,9 @@ struct RunOptions {
   std::string foreign;
   // The 128 entries to convert names with; nullptr: the default map.
   const uint8_t* charMap = nullptr;
+  uint32_t totalSectors = kTotalSectors;  // of the volume
+  uint32_t date = FormatTimestamp();      // of the volume and its root directory
+  bool hasTracks = true;                  // a floppy size: a full format formats its tracks
 };
 
 enum class Outcome {

@@ -55,6 +55,15 @@ class DiskDeviceBinding {
   // Absolute sector transfer of one 512-byte sector (drive 0 = A:).
   virtual DeviceResult ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) = 0;
   virtual DeviceResult WriteSector(uint8_t drive, uint32_t sector, const uint8_t* buffer) = 0;
+  // Zeroes count sectors from first; by default with one sector write after another.
+  virtual DeviceResult ZeroSectors(uint8_t drive, uint32_t first, uint32_t count) {
+    const uint8_t zero[512] = {};
+    for (uint32_t k = 0; k < count; ++k) {
+      const DeviceResult r = WriteSector(drive, first + k, zero);
+      if (!r.ok) return r;
+    }
+    return DeviceResult::Success();
+  }
 
   // Block-device IOCTLs.
   virtual DeviceResult FormatTrack(uint8_t drive, uint16_t head, uint16_t cylinder) = 0;

@@ -6,16 +6,24 @@
 #include <cstdint>
 
 #include "formatter/FormatController.h"
+#include "hfs/Mdb.h"
 
 namespace brind {
 
 struct CharMapStore;
 
-// The file-system stages through the HFS volume builder, on a 2880-sector volume.
+// The file-system stages through the HFS volume builder: the Windows program's 2880-sector
+// volume with the fixed date, or a volume of another size and date.
 class HfsStageRunner : public StageRunner {
  public:
+  HfsStageRunner() = default;
+  HfsStageRunner(uint32_t totalSectors, uint32_t date) : totalSectors_(totalSectors), date_(date) {}
   uint16_t RunStage(uint32_t index, SectorIo& io, uint8_t drive, const char* volumeLabel) override;
   const char* FailureMessage(uint32_t index) override;
+
+ private:
+  uint32_t totalSectors_ = kTotalSectors;
+  uint32_t date_ = FormatTimestamp();
 };
 
 // The program's character map, refreshed from CHARMAP.MAC at every conversion (Win32 program).

@@ -6,7 +6,7 @@ namespace brind {
 uint16_t HfsStageRunner::RunStage(uint32_t index, SectorIo& io, uint8_t drive,
                                   const char* volumeLabel) {
   if (index >= kStageCount) return 1;
-  const StageArgs args{drive, kTotalSectors, volumeLabel};
+  const StageArgs args{drive, totalSectors_, volumeLabel, date_};
   return kFormatStages[index].run(io, args);
 }
 

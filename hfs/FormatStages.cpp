@@ -10,7 +10,7 @@ const FormatStage kFormatStages[kStageCount] = {
      [](SectorIo& io, const StageArgs& a) -> uint16_t { return WriteBootRecord(io, a.drive); }},
     {161, "WriteVib", "Unable to write the VIB",
      [](SectorIo& io, const StageArgs& a) -> uint16_t {
-       return WriteVib(io, a.drive, a.totalSectors, a.volumeLabel);
+       return WriteVib(io, a.drive, a.totalSectors, a.volumeLabel, a.date);
      }},
     {162, "WriteVolumeBitmap", "Unable to write the Volume Bitmap",
      [](SectorIo& io, const StageArgs& a) -> uint16_t { return WriteVolumeBitmap(io, a.drive); }},

@@ -7,15 +7,17 @@
 #include <cstdint>
 
 #include "disk/SectorIo.h"
+#include "hfs/Mdb.h"
 
 namespace brind {
 
-// What every stage may need: the drive, the size of the volume and its name (the format state's
-// 28-byte label, in Macintosh characters, as it is when the stage runs).
+// What every stage may need: the drive, the size of the volume, its name (the format state's
+// 28-byte label, in Macintosh characters, as it is when the stage runs) and its date.
 struct StageArgs {
   uint8_t drive;
   uint32_t totalSectors;
   const char* volumeLabel;
+  uint32_t date = FormatTimestamp();
 };
 
 struct FormatStage {

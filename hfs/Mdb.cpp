@@ -9,7 +9,6 @@ namespace {
 constexpr uint16_t kSignature = 0x4244;      // "BD"
 constexpr uint16_t kAttrUnmounted = 0x0100;  // volume cleanly unmounted
 constexpr uint16_t kFirstBitmapSector = 3;
-constexpr uint16_t kFirstFreeBlock = 44;  // right after the extents and catalog files
 constexpr uint32_t kFirstUserCnid = 16;
 constexpr uint32_t kBitsPerSector = kSectorSize * 8;
 
@@ -50,33 +49,54 @@ void SwapMdb(MdbImage& image) {
   }
 }
 
-DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName) {
-  // Sectors per allocation block: the smallest that keeps the block count below 0xFFFF.
-  uint32_t perBlock = 1;
-  while (totalSectors / perBlock >= 0xFFFF) ++perBlock;
-  const auto blocks = static_cast<uint16_t>(totalSectors / perBlock - 6);
-  const uint32_t blockSize = perBlock * kSectorSize;
-  const auto bitmapSectors =
-      static_cast<uint16_t>((uint32_t{blocks} + kBitsPerSector - 1) / kBitsPerSector);
+VolumeLayout LayoutOfVolume(uint32_t totalSectors) {
+  VolumeLayout l{};
+  // Sectors per block: enough that boot blocks, MDB and the spare sectors leave at most 65,536
+  // sectors' worth of blocks. The bitmap is sized for every sector of the volume, and the
+  // blocks are what remains after it, the boot blocks, both MDBs and the last sector.
+  l.sectorsPerBlock = 1 + (totalSectors - 6) / 65536;
+  l.bitmapSectors = (totalSectors / l.sectorsPerBlock + kBitsPerSector - 1) / kBitsPerSector;
+  l.blocks = (totalSectors - 5 - l.bitmapSectors) / l.sectorsPerBlock;
+  l.firstBlockSector = kFirstBitmapSector + l.bitmapSectors;
+  // Each B-tree file gets a 128th of the volume, in whole blocks.
+  l.treeBlocks = l.blocks / 128;
+  l.treeBytes = l.treeBlocks * l.sectorsPerBlock * kSectorSize;
+  l.treeNodes = l.treeBytes / kSectorSize;
+  l.mapNodes = MapNodeCount(l.treeNodes);
+  l.freeBlocks = l.blocks - 2 * l.treeBlocks;
+  l.metadataBytes = uint64_t{kSectorSize} * (l.firstBlockSector + 1) + 2ull * l.treeBytes;
+  return l;
+}
+
+uint32_t MapNodeCount(uint32_t nodes) {
+  if (nodes <= kHeaderMapBits) return 0;
+  return (nodes - kHeaderMapBits + kMapNodeBits - 1) / kMapNodeBits;
+}
+
+DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName,
+                    uint32_t date) {
+  const VolumeLayout l = LayoutOfVolume(totalSectors);
+  const auto blocks = static_cast<uint16_t>(l.blocks);
+  const uint32_t blockSize = l.sectorsPerBlock * kSectorSize;
 
   MdbImage image;
   image.Set16(mdb::drSigWord, kSignature);
-  image.Set32(mdb::drCrDate, FormatTimestamp());
-  image.Set32(mdb::drLsMod, FormatTimestamp());
+  image.Set32(mdb::drCrDate, date);
+  image.Set32(mdb::drLsMod, date);
   image.Set16(mdb::drAtrb, kAttrUnmounted);
   image.Set16(mdb::drVBMSt, kFirstBitmapSector);
-  image.Set16(mdb::drAllocPtr, kFirstFreeBlock);
+  image.Set16(mdb::drAllocPtr, static_cast<uint16_t>(2 * l.treeBlocks));  // after both files
   image.Set16(mdb::drNmAlBlks, blocks);
   image.Set32(mdb::drAlBlkSiz, blockSize);
   image.Set32(mdb::drClpSiz, 4 * blockSize);
-  image.Set16(mdb::drAlBlSt, static_cast<uint16_t>(kFirstBitmapSector + bitmapSectors));
+  image.Set16(mdb::drAlBlSt, static_cast<uint16_t>(l.firstBlockSector));
   image.Set32(mdb::drNxtCNID, kFirstUserCnid);
   image.Set16(mdb::drFreeBks, blocks);
   const size_t nameLength = VolumeNameLength(volumeName);
   image.bytes[mdb::drVN] = static_cast<uint8_t>(nameLength);
   if (nameLength) std::memcpy(&image.bytes[mdb::drVN + 1], volumeName, nameLength);
-  image.Set32(mdb::drXTClpSiz, kBTreeFileSize);
-  image.Set32(mdb::drCTClpSiz, kBTreeFileSize);
+  image.Set32(mdb::drXTClpSiz, l.treeBytes);
+  image.Set32(mdb::drCTClpSiz, l.treeBytes);
 
   SwapMdb(image);
   return io.WriteSector(image.bytes.data(), kMdbSector, drive);

@@ -17,8 +17,35 @@ uint32_t FormatTimestamp();
 inline constexpr uint32_t kMdbSector = 2;
 inline constexpr uint32_t kBitmapSector = 3;
 inline constexpr size_t kMaxVolumeName = 27;
-// The extents and catalog files both get this fixed size (22 blocks of 512 bytes).
-inline constexpr uint32_t kBTreeFileSize = 0x2C00;
+
+// The smallest and largest volumes: a 400 KB disk, and 2 GB, where 65,535 allocation blocks of
+// 32 KB reach the limit of HFS's 32-bit byte counts.
+inline constexpr uint32_t kMinVolumeSectors = 800;
+inline constexpr uint32_t kMaxVolumeSectors = 4194304;
+
+// Where everything of an empty volume of totalSectors lies. The same arithmetic gives the
+// 1.44 MB volume (one bitmap sector, 2874 blocks of 512 bytes, B-tree files of 22 nodes) and
+// every other size.
+struct VolumeLayout {
+  uint32_t sectorsPerBlock;  // allocation block size / 512
+  uint32_t blocks;           // drNmAlBlks
+  uint32_t bitmapSectors;
+  uint32_t firstBlockSector;  // drAlBlSt
+  uint32_t treeBytes;         // each of the extents and catalog files (their clump size)
+  uint32_t treeBlocks;
+  uint32_t treeNodes;   // 512-byte nodes of each B-tree file
+  uint32_t mapNodes;    // map nodes each B-tree needs beyond its header's map
+  uint32_t freeBlocks;  // after the format
+  // The sectors the volume's structures occupy: boot blocks, MDB, bitmap, both B-tree files,
+  // alternate MDB. Nothing else needs writing.
+  uint64_t metadataBytes;
+};
+VolumeLayout LayoutOfVolume(uint32_t totalSectors);
+
+// The header node's map covers this many nodes; each map node another kMapNodeBits.
+inline constexpr uint32_t kHeaderMapBits = 2048;
+inline constexpr uint32_t kMapNodeBits = 492 * 8;
+uint32_t MapNodeCount(uint32_t nodes);
 
 // Byte offsets of the MDB fields, under their published names.
 namespace mdb {
@@ -69,9 +96,11 @@ struct MdbImage {
 void SwapMdb(MdbImage& image);
 
 // Step 161: builds the MDB of an empty volume of totalSectors and writes it to sector 2. The
-// name is a terminated string of Macintosh characters; only its first 27 bytes are used.
+// name is a terminated string of Macintosh characters; only its first 27 bytes are used. date
+// becomes the creation and modification dates (the root directory takes them from here).
 // Returns the write's status. Reads nothing.
-DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName);
+DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const char* volumeName,
+                    uint32_t date = FormatTimestamp());
 
 // Length of a volume name as stored: at most 27, never reading past the 28-byte label buffer.
 size_t VolumeNameLength(const char* volumeName);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -121,7 +122,11 @@ class Checker {
     Add(Severity::kWarning, std::move(where), std::move(what));
   }
   // Counts findings of one kind; true while they are still reported one by one.
-  bool Report(const char* kind) { return ++limits_[kind] <= kMaxReported; }
+  bool Report(const char* kind, Severity severity = Severity::kError) {
+    auto& [count, s] = limits_[kind];
+    s = severity;
+    return ++count <= kMaxReported;
+  }
   void ReportOverflow();
 
   std::string Name(const uint8_t* p, size_t n) const {
@@ -157,7 +162,7 @@ class Checker {
   CountingSource src_;
   const CheckOptions& options_;
   CheckResult result_;
-  std::map<std::string, size_t> limits_;
+  std::map<std::string, std::pair<size_t, Severity>> limits_;
 
   MdbImage mdb_;  // disk order
   uint32_t blockSize_ = 0, blocks_ = 0, firstSector_ = 0;
@@ -256,6 +261,8 @@ bool Checker::ReadMdb() {
                  bitmapStart, bitmapSectors, firstSector_));
     sound = false;
   }
+  if ((GetU16BE(m + mdb::drAtrb) & 0x0100) == 0)
+    Warn(kMdbWhere, "the volume was not unmounted cleanly (drAtrb bit 8 is clear)");
   const uint8_t nameLength = m[mdb::drVN];
   if (nameLength == 0 || nameLength > kMaxVolumeName)
     Error(kMdbWhere, Format("the volume name is %u bytes long, expected 1 to 27", nameLength));
@@ -315,8 +322,8 @@ std::vector<Extent> Checker::ForkExtents(uint32_t fileId, uint8_t forkType, cons
       if (count == 0) continue;
       if (!ExtentInside(start, count)) {
         if (Report("extent outside"))
-          Error(where, Format("%s: extent %u+%u lies outside the volume's %u blocks", what.c_str(),
-                              start, count, blocks_));
+          Error(where,
+                Format("extent %u+%u lies outside the volume's %u blocks", start, count, blocks_));
         continue;
       }
       out.push_back({start, count});
@@ -355,29 +362,42 @@ void Checker::Claim(uint32_t fileId, uint8_t forkType, const std::vector<Extent>
       ownerFork_[b] = forkType;
     }
     if (clashes != 0 && Report("claimed twice"))
-      Error(
-          Format("block %u", firstClash),
-          Format("claimed twice: by file %u (%s fork) and by file %u; %u block(s) of extent %u+%u",
-                 other, ownerFork_[firstClash] == 0xFF ? "resource" : "data", fileId, clashes,
-                 e.start, e.count));
+      Error(Format("block %u", firstClash),
+            Format("claimed twice: by file %u (%s fork) and by file %u (%s fork); %u block(s) of "
+                   "extent %u+%u",
+                   other, ownerFork_[firstClash] == 0xFF ? "resource" : "data", fileId,
+                   forkType == 0xFF ? "resource" : "data", clashes, e.start, e.count));
   }
 }
 
 bool Checker::LoadTree(Tree& t, const std::vector<Extent>& extents, uint32_t physical) {
+  // Nothing is allocated for bytes the target does not hold.
   uint64_t total = 0;
-  for (const Extent& e : extents) total += uint64_t{e.count} * blockSize_;
+  for (const Extent& e : extents) {
+    const uint64_t end = BlockOffset(e.start) + uint64_t{e.count} * blockSize_;
+    if (end > src_.Size()) {
+      Error(Format("%s file, blocks %u-%u", t.name, e.start, e.start + e.count - 1),
+            "lie beyond the end of the target");
+      return false;
+    }
+    total += uint64_t{e.count} * blockSize_;
+  }
   total = std::min<uint64_t>(total, physical);
   total -= total % kNodeSize;
   if (total == 0) {
     Error(t.name, "the B-tree file holds no node");
     return false;
   }
-  t.bytes.assign(total, 0);
+  if (total > SIZE_MAX / 2) {
+    Error(t.name, "the B-tree file is too large to be held in memory here");
+    return false;
+  }
+  t.bytes.assign(static_cast<size_t>(total), 0);
   uint64_t at = 0;
   for (const Extent& e : extents) {
     if (at >= total) break;
     const uint64_t n = std::min<uint64_t>(uint64_t{e.count} * blockSize_, total - at);
-    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, n)) {
+    if (!src_.Read(BlockOffset(e.start), t.bytes.data() + at, static_cast<size_t>(n))) {
       Error(Format("%s file, blocks %u-%u", t.name, e.start, e.start + e.count - 1),
             "cannot be read (beyond the end of the target)");
       return false;
@@ -637,7 +657,7 @@ void Checker::CheckMap(Tree& t) {
     if (!t.inTree[n] && !t.inMap[n]) {
       const uint8_t* node = t.Node(n);
       if (std::any_of(node, node + kNodeSize, [](uint8_t b) { return b != 0; }) &&
-          Report("stale node"))
+          Report("stale node", Severity::kWarning))
         Warn(Format("%s node %u", t.name, n), "is free but holds stale bytes");
     }
   }
@@ -939,10 +959,10 @@ void Checker::ListTree() {
 }
 
 void Checker::ReportOverflow() {
-  for (const auto& [kind, count] : limits_)
-    if (count > kMaxReported)
-      Add(Severity::kError, "checker",
-          Format("%zu more finding(s) of this kind: %s", count - kMaxReported, kind.c_str()));
+  for (const auto& [kind, entry] : limits_)
+    if (entry.first > kMaxReported)
+      Add(entry.second, "checker",
+          Format("%zu more finding(s) of this kind: %s", entry.first - kMaxReported, kind.c_str()));
 }
 
 CheckResult Checker::Run() {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "common/Bytes.h"
 #include "hfs/Mdb.h"
@@ -34,12 +35,16 @@ constexpr size_t kThreadRecordSize = 46;
 constexpr uint16_t kExtentsKeyLength = 7;
 constexpr uint16_t kCatalogKeyLength = 37;
 
+constexpr int8_t kMapNode = 2;
+constexpr uint16_t kMapNodeFreeSpace = 0x1FA;
+
 struct HeaderValues {
   uint16_t depth;
   uint32_t root, records, firstLeaf, lastLeaf;
   uint16_t keyLength;
   uint32_t nodes, freeNodes;
-  uint8_t map;  // first byte of the node map
+  uint32_t usedNodes;  // nodes 0 .. usedNodes - 1 are marked in the map
+  uint32_t mapNodes;   // nodes 1 .. mapNodes continue the map
 };
 
 // The volume's geometry as the MDB on the disk records it, checked so that a stray sector 2 can
@@ -64,15 +69,50 @@ uint32_t BlockSector(const Volume& v, uint32_t block) {
   return v.firstBlockSector + block * v.sectorsPerBlock;
 }
 
-// Marks blocks [first, first + count) in use; false if they lie outside the volume or the one
-// bitmap sector.
-bool MarkBlocks(const Volume& v, Sector& bitmap, uint32_t first, uint32_t count) {
-  const uint32_t end = first + count;
-  if (end < first || end > v.mdb.Get16(mdb::drNmAlBlks) || end > kSectorSize * 8) return false;
-  for (uint32_t b = first; b < first + count; ++b)
-    bitmap[b / 8] = static_cast<uint8_t>(bitmap[b / 8] | (0x80 >> (b % 8)));
-  return true;
-}
+constexpr uint32_t kBitsPerSector = kSectorSize * 8;
+
+// The bitmap sectors that hold the bits of a run of blocks, read from the disk, marked, and
+// written back in order.
+class BitmapRun {
+ public:
+  // Reads the sectors of blocks [first, first + count); false if the run lies outside the
+  // volume or its bitmap, or a read fails.
+  bool Load(SectorIo& io, uint8_t drive, const Volume& v, uint32_t first, uint32_t count) {
+    const uint32_t end = first + count;
+    const uint32_t blocks = v.mdb.Get16(mdb::drNmAlBlks);
+    const uint32_t bitmapSectors = (blocks + kBitsPerSector - 1) / kBitsPerSector;
+    if (count == 0 || end < first || end > blocks) return false;
+    const uint32_t bitmapStart = v.mdb.Get16(mdb::drVBMSt);
+    if (bitmapStart + bitmapSectors > v.firstBlockSector) return false;
+    firstSector_ = bitmapStart + first / kBitsPerSector;
+    firstBit_ = first / kBitsPerSector * kBitsPerSector;
+    sectors_.resize((end - 1) / kBitsPerSector - first / kBitsPerSector + 1);
+    for (size_t i = 0; i < sectors_.size(); ++i)
+      if (io.ReadSector(sectors_[i].data(), firstSector_ + static_cast<uint32_t>(i), drive) !=
+          kDiskOk)
+        return false;
+    for (uint32_t b = first; b < end; ++b) {
+      const uint32_t bit = b - firstBit_;
+      uint8_t& byte = sectors_[bit / kBitsPerSector][bit % kBitsPerSector / 8];
+      byte = static_cast<uint8_t>(byte | (0x80 >> (b % 8)));
+    }
+    return true;
+  }
+  // The status of the first failed write, or 0.
+  DiskStatus Store(SectorIo& io, uint8_t drive) const {
+    for (size_t i = 0; i < sectors_.size(); ++i) {
+      const DiskStatus s =
+          io.WriteSector(sectors_[i].data(), firstSector_ + static_cast<uint32_t>(i), drive);
+      if (s != kDiskOk) return s;
+    }
+    return kDiskOk;
+  }
+
+ private:
+  uint32_t firstSector_ = 0;
+  uint32_t firstBit_ = 0;
+  std::vector<Sector> sectors_;
+};
 
 void PutNodeDescriptor(uint8_t* node, int8_t type, uint8_t height, uint16_t records) {
   PutU32BE(node + 0, 0);  // ndFLink
@@ -97,26 +137,65 @@ Sector BuildHeaderNode(const HeaderValues& h) {
   uint8_t* p = node.data();
   PutNodeDescriptor(p, kHeaderNode, 0, 3);
   uint8_t* r = p + kHeaderRecord;
-  PutU16BE(r + 0, h.depth);       // bthDepth
-  PutU32BE(r + 2, h.root);        // bthRoot
-  PutU32BE(r + 6, h.records);     // bthNRecs
-  PutU32BE(r + 10, h.firstLeaf);  // bthFNode
-  PutU32BE(r + 14, h.lastLeaf);   // bthLNode
-  PutU16BE(r + 18, kSectorSize);  // bthNodeSize
-  PutU16BE(r + 20, h.keyLength);  // bthKeyLen
-  PutU32BE(r + 22, h.nodes);      // bthNNodes
-  PutU32BE(r + 26, h.freeNodes);  // bthFree; bthResv stays zero
-  p[kMapRecord] = h.map;
+  PutU16BE(r + 0, h.depth);        // bthDepth
+  PutU32BE(r + 2, h.root);         // bthRoot
+  PutU32BE(r + 6, h.records);      // bthNRecs
+  PutU32BE(r + 10, h.firstLeaf);   // bthFNode
+  PutU32BE(r + 14, h.lastLeaf);    // bthLNode
+  PutU16BE(r + 18, kSectorSize);   // bthNodeSize
+  PutU16BE(r + 20, h.keyLength);   // bthKeyLen
+  PutU32BE(r + 22, h.nodes);       // bthNNodes
+  PutU32BE(r + 26, h.freeNodes);   // bthFree; bthResv stays zero
+  if (h.mapNodes) PutU32BE(p, 1);  // ndFLink: the first map node
+  for (uint32_t n = 0; n < h.usedNodes; ++n)
+    p[kMapRecord + n / 8] = static_cast<uint8_t>(p[kMapRecord + n / 8] | (0x80 >> (n % 8)));
   PutRecordOffsets(p, {kHeaderRecord, kUserDataRecord, kMapRecord, kHeaderFreeSpace});
   return node;
 }
 
-// Writes zero sectors to nodes 2 .. nodes - 1 of a B-tree file; node 1 is left alone.
-bool ZeroNodes(SectorIo& io, uint8_t drive, uint32_t firstSector, uint32_t nodes) {
-  const Sector zero{};
-  for (uint32_t k = 2; k < nodes; ++k)
-    if (io.WriteSector(zero.data(), firstSector + k, drive) != kDiskOk) return false;
+// Map node k of mapNodes, chained to its neighbours; its map bits are all clear, as every node
+// in use is covered by the header's map.
+Sector BuildMapNode(uint32_t k, uint32_t mapNodes) {
+  Sector node{};
+  uint8_t* p = node.data();
+  PutNodeDescriptor(p, kMapNode, 0, 1);
+  PutU32BE(p + 0, k < mapNodes ? k + 1 : 0);  // ndFLink
+  PutU32BE(p + 4, k - 1);                     // ndBLink
+  PutRecordOffsets(p, {kNodeDescriptorSize, kMapNodeFreeSpace});
+  return node;
+}
+
+// A B-tree file of the volume, checked against the volume before anything is written.
+struct TreeFile {
+  uint32_t startBlock, blocks, nodes, mapNodes;
+};
+
+bool PlanTree(const Volume& v, uint32_t clump, uint32_t startBlock, TreeFile& t) {
+  const uint32_t blockSize = v.mdb.Get32(mdb::drAlBlkSiz);
+  t = {startBlock, clump / blockSize, clump / kSectorSize, MapNodeCount(clump / kSectorSize)};
+  // Room for the header, the map nodes and one node more; every use of it within the header's
+  // map.
+  return t.blocks > 0 && t.nodes >= t.mapNodes + 2 && t.mapNodes + 2 <= kHeaderMapBits &&
+         t.blocks <= 0xFFFF;
+}
+
+// Writes the header node and the map nodes at the start of the tree; false if a write fails.
+bool WriteTreeHead(SectorIo& io, uint8_t drive, uint32_t firstSector, const HeaderValues& h) {
+  const Sector header = BuildHeaderNode(h);
+  if (io.WriteSector(header.data(), firstSector, drive) != kDiskOk) return false;
+  for (uint32_t k = 1; k <= h.mapNodes; ++k) {
+    const Sector node = BuildMapNode(k, h.mapNodes);
+    if (io.WriteSector(node.data(), firstSector + k, drive) != kDiskOk) return false;
+  }
   return true;
+}
+
+// Zeroes the nodes after the header, the map nodes and the node that follows them (the
+// catalog's leaf, written by its own step; in the extents tree left as it was).
+bool ZeroNodes(SectorIo& io, uint8_t drive, uint32_t firstSector, const TreeFile& t) {
+  const uint32_t from = t.mapNodes + 2;
+  if (from >= t.nodes) return true;
+  return io.ZeroSectors(firstSector + from, t.nodes - from, drive) == kDiskOk;
 }
 
 }  // namespace
@@ -144,26 +223,25 @@ uint16_t WriteVolumeBitmap(SectorIo& io, uint8_t drive) {
 
 uint16_t WriteExtentRecord(SectorIo& io, uint8_t drive) {
   Volume v;
-  Sector bitmap;
+  BitmapRun bitmap;
+  TreeFile t;
   if (!ReadMdb(io, drive, v)) return kFailed;
-  if (io.ReadSector(bitmap.data(), kBitmapSector, drive) != kDiskOk) return kFailed;
-
   const uint32_t clump = v.mdb.Get32(mdb::drXTClpSiz);
-  const uint32_t blocks = clump / v.mdb.Get32(mdb::drAlBlkSiz);
-  const uint32_t nodes = clump / kSectorSize;
-  if (!MarkBlocks(v, bitmap, 0, blocks)) return kFailed;
+  if (!PlanTree(v, clump, 0, t) || !bitmap.Load(io, drive, v, 0, t.blocks)) return kFailed;
 
   v.mdb.Set16(mdb::drXTExtRec + 0, 0);
-  v.mdb.Set16(mdb::drXTExtRec + 2, static_cast<uint16_t>(blocks));
-  v.mdb.Set16(mdb::drFreeBks, static_cast<uint16_t>(v.mdb.Get16(mdb::drFreeBks) - blocks));
+  v.mdb.Set16(mdb::drXTExtRec + 2, static_cast<uint16_t>(t.blocks));
+  v.mdb.Set16(mdb::drFreeBks, static_cast<uint16_t>(v.mdb.Get16(mdb::drFreeBks) - t.blocks));
   v.mdb.Set32(mdb::drXTFlSize, clump);
 
-  const Sector header = BuildHeaderNode({0, 0, 0, 0, 0, kExtentsKeyLength, nodes, nodes - 1, 0x80});
+  const uint32_t used = 1 + t.mapNodes;
   const uint32_t first = BlockSector(v, 0);
-  if (io.WriteSector(header.data(), first, drive) != kDiskOk) return kFailed;
-  const DiskStatus bitmapStatus = io.WriteSector(bitmap.data(), kBitmapSector, drive);
+  if (!WriteTreeHead(io, drive, first,
+                     {0, 0, 0, 0, 0, kExtentsKeyLength, t.nodes, t.nodes - used, used, t.mapNodes}))
+    return kFailed;
+  const DiskStatus bitmapStatus = bitmap.Store(io, drive);
   if (bitmapStatus != kDiskOk) return bitmapStatus;
-  if (!ZeroNodes(io, drive, first, nodes)) return kFailed;
+  if (!ZeroNodes(io, drive, first, t)) return kFailed;
 
   SwapMdb(v.mdb);
   return io.WriteSector(v.mdb.bytes.data(), kMdbSector, drive);
@@ -171,27 +249,29 @@ uint16_t WriteExtentRecord(SectorIo& io, uint8_t drive) {
 
 uint16_t WriteCatalogRecord(SectorIo& io, uint8_t drive) {
   Volume v;
-  Sector bitmap;
+  BitmapRun bitmap;
+  TreeFile t;
   if (!ReadMdb(io, drive, v)) return kFailed;
-  if (io.ReadSector(bitmap.data(), kBitmapSector, drive) != kDiskOk) return kFailed;
-
   const uint32_t clump = v.mdb.Get32(mdb::drCTClpSiz);
-  const uint32_t blocks = clump / v.mdb.Get32(mdb::drAlBlkSiz);
-  const uint32_t nodes = clump / kSectorSize;
   // The catalog begins right after the extents overflow file.
   const uint32_t start = v.mdb.Get16(mdb::drXTExtRec + 2);
-  if (!MarkBlocks(v, bitmap, start, blocks)) return kFailed;
+  if (!PlanTree(v, clump, start, t) || !bitmap.Load(io, drive, v, start, t.blocks)) return kFailed;
 
-  v.mdb.Set16(mdb::drFreeBks, static_cast<uint16_t>(v.mdb.Get16(mdb::drFreeBks) - blocks));
+  v.mdb.Set16(mdb::drFreeBks, static_cast<uint16_t>(v.mdb.Get16(mdb::drFreeBks) - t.blocks));
   v.mdb.Set32(mdb::drCTFlSize, clump);
   v.mdb.Set16(mdb::drCTExtRec + 0, static_cast<uint16_t>(start));
-  v.mdb.Set16(mdb::drCTExtRec + 2, static_cast<uint16_t>(blocks));
+  v.mdb.Set16(mdb::drCTExtRec + 2, static_cast<uint16_t>(t.blocks));
 
-  const Sector header = BuildHeaderNode({1, 1, 2, 1, 1, kCatalogKeyLength, nodes, nodes - 2, 0xC0});
+  // The leaf with the root directory follows the map nodes.
+  const uint32_t leaf = t.mapNodes + 1;
+  const uint32_t used = leaf + 1;
   const uint32_t first = BlockSector(v, start);
-  if (io.WriteSector(header.data(), first, drive) != kDiskOk) return kFailed;
-  if (io.WriteSector(bitmap.data(), kBitmapSector, drive) != kDiskOk) return kFailed;
-  if (!ZeroNodes(io, drive, first, nodes)) return kFailed;
+  if (!WriteTreeHead(
+          io, drive, first,
+          {1, leaf, 2, leaf, leaf, kCatalogKeyLength, t.nodes, t.nodes - used, used, t.mapNodes}))
+    return kFailed;
+  if (bitmap.Store(io, drive) != kDiskOk) return kFailed;
+  if (!ZeroNodes(io, drive, first, t)) return kFailed;
 
   SwapMdb(v.mdb);
   if (io.WriteSector(v.mdb.bytes.data(), kMdbSector, drive) != kDiskOk) return kFailed;
@@ -224,10 +304,10 @@ uint16_t WriteRootDirectory(SectorIo& io, uint8_t drive, const char* volumeName)
   key[6] = static_cast<uint8_t>(nameLength);  // ckrCName
   if (nameLength) std::memcpy(key + 7, volumeName, nameLength);
   uint8_t* dir = key + 1 + layout.keyLength;
-  dir[0] = kDirectoryRecord;              // cdrType; cdrResrv2, dirFlags, dirVal stay 0
-  PutU32BE(dir + 6, kRootDirId);          // dirDirID
-  PutU32BE(dir + 10, FormatTimestamp());  // dirCrDat
-  PutU32BE(dir + 14, FormatTimestamp());  // dirMdDat
+  dir[0] = kDirectoryRecord;                       // cdrType; cdrResrv2, dirFlags, dirVal stay 0
+  PutU32BE(dir + 6, kRootDirId);                   // dirDirID
+  PutU32BE(dir + 10, v.mdb.Get32(mdb::drCrDate));  // dirCrDat: the volume's own date
+  PutU32BE(dir + 14, v.mdb.Get32(mdb::drCrDate));  // dirMdDat
 
   // Record 1: the root's thread, keyed by the root's own id and an empty name.
   uint8_t* threadKey = p + layout.threadOffset;
@@ -243,7 +323,8 @@ uint16_t WriteRootDirectory(SectorIo& io, uint8_t drive, const char* volumeName)
       p, {static_cast<uint16_t>(kNodeDescriptorSize), layout.threadOffset, layout.freeOffset});
 
   const uint32_t catalogStart = v.mdb.Get16(mdb::drCTExtRec + 0);
-  if (io.WriteSector(p, BlockSector(v, catalogStart) + 1, drive) != kDiskOk) return kFailed;
+  const uint32_t leaf = MapNodeCount(v.mdb.Get32(mdb::drCTFlSize) / kSectorSize) + 1;
+  if (io.WriteSector(p, BlockSector(v, catalogStart) + leaf, drive) != kDiskOk) return kFailed;
   return 0;
 }
 

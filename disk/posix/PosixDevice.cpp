@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "disk/DiskStatus.h"
+#include "disk/FloppyMedia.h"
 #include "disk/posix/UfiDrive.h"
 
 namespace brind {
@@ -29,6 +30,7 @@ constexpr uint32_t kHeads = 2;
 constexpr uint32_t kCylinders = 80;
 constexpr uint8_t kFormatFiller = 0xF6;  // what a freshly formatted sector holds
 constexpr size_t kAlignment = 4096;
+constexpr uint64_t kLargestFloppyBytes = 2 * kImageSize;  // 2.88 MB
 
 // Drive types by the CMOS code the kernel reports, as the Windows device names them.
 uint8_t DeviceTypeOfCmos(int cmos) {
@@ -189,18 +191,25 @@ bool NamesDeviceNode(const std::string& path) {
 }
 
 bool CreateImage(const std::string& path, std::string& error) {
+  return CreateImage(path, kImageSize, error);
+}
+
+bool CreateImage(const std::string& path, uint64_t bytes, std::string& error) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = Describe(errno);
     return false;
   }
-  int err;
-  do {
-    err = posix_fallocate(fd, 0, static_cast<off_t>(kImageSize));
-  } while (err == EINTR);
-  // A file system that cannot allocate ahead (EOPNOTSUPP) still gets a file of the right size.
+  // A floppy's image is allocated in full; a larger volume stays sparse (a format writes only
+  // its metadata). A file system that cannot allocate ahead still gets a file of the right size.
+  int err = EOPNOTSUPP;
+  if (bytes <= kLargestFloppyBytes) {
+    do {
+      err = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+    } while (err == EINTR);
+  }
   if (err == EOPNOTSUPP || err == EINVAL)
-    err = ftruncate(fd, static_cast<off_t>(kImageSize)) == 0 ? 0 : errno;
+    err = ftruncate(fd, static_cast<off_t>(bytes)) == 0 ? 0 : errno;
   const bool ok = err == 0;
   if (!ok) error = Describe(err);
   close(fd);
@@ -208,7 +217,8 @@ bool CreateImage(const std::string& path, std::string& error) {
   return ok;
 }
 
-PosixDevice::PosixDevice(std::string path) : path_(std::move(path)) {
+PosixDevice::PosixDevice(std::string path, ImageLayout layout)
+    : path_(std::move(path)), layout_(layout) {
   void* p = nullptr;
   if (posix_memalign(&p, kAlignment, kSectorSize * kSectorsPerTrack) == 0)
     aligned_ = static_cast<uint8_t*>(p);
@@ -260,9 +270,9 @@ uint32_t PosixDevice::Open() {
   }
   if (S_ISREG(st.st_mode)) {
     block_ = false;
-    if (static_cast<uint64_t>(st.st_size) != kImageSize) {
-      openError_ = path_ + ": an image must be exactly 1474560 bytes, this one has " +
-                   std::to_string(st.st_size);
+    if (static_cast<uint64_t>(st.st_size) != layout_.fileBytes) {
+      openError_ = path_ + ": the image must be exactly " + std::to_string(layout_.fileBytes) +
+                   " bytes, this one has " + std::to_string(st.st_size);
       return EINVAL;
     }
     fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
@@ -368,12 +378,14 @@ uint16_t PosixDevice::TransferErrorCode(int err, bool write) {
 DeviceResult PosixDevice::Transfer(uint32_t sector, uint8_t* in, const uint8_t* out) {
   const bool write = out != nullptr;
   if (fd_ < 0) return DeviceResult::Failure(kDiskNotReady);
-  if (sector >= kTotalSectors) return DeviceResult::Failure(kDiskSectorNotFound);
+  if (sector >= (block_ ? kTotalSectors : layout_.sectors))
+    return DeviceResult::Failure(kDiskSectorNotFound);
   EndFormatting();
   ReopenIfNoDisk();
   if (fd_ < 0) return DeviceResult::Failure(kDiskNotReady);
   if (write && readOnly_) return DeviceResult::Failure(kDiskWriteProtected);
-  const auto offset = static_cast<off_t>(sector) * kSectorSize;
+  const auto offset = static_cast<off_t>(sector) * kSectorSize +
+                      static_cast<off_t>(block_ ? 0 : layout_.dataOffset);
   uint8_t* buffer = block_ && aligned_ ? aligned_ : (write ? const_cast<uint8_t*>(out) : in);
   if (write && buffer != out) std::memcpy(buffer, out, kSectorSize);
   ssize_t n;
@@ -385,6 +397,7 @@ DeviceResult PosixDevice::Transfer(uint32_t sector, uint8_t* in, const uint8_t* 
   if (n != static_cast<ssize_t>(kSectorSize)) return DeviceResult::Failure(kDiskSectorNotFound);
   if (!write && buffer != in) std::memcpy(in, buffer, kSectorSize);
   ++(write ? writes_ : reads_);
+  if (write) bytesWritten_ += kSectorSize;
   return DeviceResult::Success();
 }
 
@@ -394,6 +407,21 @@ DeviceResult PosixDevice::ReadSector(uint8_t, uint32_t sector, uint8_t* buffer) 
 
 DeviceResult PosixDevice::WriteSector(uint8_t, uint32_t sector, const uint8_t* buffer) {
   return Transfer(sector, nullptr, buffer);
+}
+
+DeviceResult PosixDevice::ZeroSectors(uint8_t drive, uint32_t first, uint32_t count) {
+  if (block_ || fd_ < 0 || readOnly_ || first > layout_.sectors || count > layout_.sectors - first)
+    return DiskDeviceBinding::ZeroSectors(drive, first, count);
+  // An image gets a hole where the sectors were: they read as zeros and nothing is written.
+  const auto offset = static_cast<off_t>(layout_.dataOffset + uint64_t{first} * kSectorSize);
+  const auto length = static_cast<off_t>(uint64_t{count} * kSectorSize);
+  if (count == 0) return DeviceResult::Success();
+  EndFormatting();
+  if (fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, offset, length) == 0) {
+    sectorsCleared_ += count;
+    return DeviceResult::Success();
+  }
+  return DiskDeviceBinding::ZeroSectors(drive, first, count);
 }
 
 DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder) {
@@ -410,13 +438,20 @@ DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder)
   }
   if (readOnly_) return DeviceResult::Failure(kDiskTrackWriteProtected);
   if (!block_) {
-    // An image has no low-level format: the track's sectors get the filler a real format leaves.
-    uint8_t track[kSectorsPerTrack * kSectorSize];
+    // An image has no low-level format: the track's sectors get the filler a real format
+    // leaves. A floppy size has 160 equal tracks.
+    if (!layout_.tracks || !FindFloppyMedium(layout_.sectors)) return DeviceResult::Success();
+    const uint32_t perTrack = layout_.sectors / kFloppyTracks;
+    uint8_t track[kSectorsPerTrack * 2 * kSectorSize];
     std::memset(track, kFormatFiller, sizeof track);
+    const size_t bytes = size_t{perTrack} * kSectorSize;
     const auto offset =
-        static_cast<off_t>((uint32_t{cylinder} * kHeads + head) * kSectorsPerTrack) * kSectorSize;
-    if (pwrite(fd_, track, sizeof track, offset) != static_cast<ssize_t>(sizeof track))
+        static_cast<off_t>(layout_.dataOffset +
+                           uint64_t{(uint32_t{cylinder} * kHeads + head) * perTrack} * kSectorSize);
+    if (pwrite(fd_, track, bytes, offset) != static_cast<ssize_t>(bytes))
       return DeviceResult::Failure(kDiskGeneralFailure);
+    bytesWritten_ += bytes;
+    ++tracksFormatted_;
     return DeviceResult::Success();
   }
   if (!formatting_) {

@@ -1,6 +1,7 @@
-// The Linux disk device: a 1.44 MB image file, or a floppy drive through the kernel's floppy
-// ioctls. Every condition reaches the disk services with the code the Windows device gives for
-// it (2 no disk, 3 write-protected, 8 sector not found, 19/20 for track formats, ...).
+// The Linux disk device: an image file (raw, or the sectors inside a DiskCopy image), or a
+// floppy drive through the kernel's floppy ioctls. Every condition reaches the disk services with
+// the code the Windows device gives for it (2 no disk, 3 write-protected, 8 sector not found, 19/20
+// for track formats, ...).
 #pragma once
 
 #include <cstdint>
@@ -39,14 +40,25 @@ TargetInfo InspectTarget(const std::string& path);
 // such as /dev/shm.
 bool NamesDeviceNode(const std::string& path);
 
-// Creates a new image of kImageSize zero bytes, allocated in full so that a full file system
-// is found now rather than in the middle of a format; false (with the reason) if that fails or
-// the path exists.
+// Creates a new image of `bytes` zero bytes (kImageSize unless given); one of a floppy size is
+// allocated in full so that a full file system is found now rather than in the middle of a
+// format, a larger one is sparse. False (with the reason) if that fails or the path exists.
 bool CreateImage(const std::string& path, std::string& error);
+bool CreateImage(const std::string& path, uint64_t bytes, std::string& error);
+
+// Where the sectors of an image file lie: from dataOffset on, `sectors` of them, in a file of
+// exactly fileBytes. A raw 1.44 MB image unless said otherwise. Without tracks, a track format
+// of the image writes nothing (a volume larger than a floppy, or a file just made).
+struct ImageLayout {
+  uint64_t dataOffset = 0;
+  uint32_t sectors = 2880;
+  uint64_t fileBytes = kImageSize;
+  bool tracks = true;
+};
 
 class PosixDevice : public DiskDeviceBinding {
  public:
-  explicit PosixDevice(std::string path);
+  explicit PosixDevice(std::string path, ImageLayout layout = {});
   ~PosixDevice() override;
   PosixDevice(const PosixDevice&) = delete;
   PosixDevice& operator=(const PosixDevice&) = delete;
@@ -55,6 +67,7 @@ class PosixDevice : public DiskDeviceBinding {
   void Close() override;
   DeviceResult ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) override;
   DeviceResult WriteSector(uint8_t drive, uint32_t sector, const uint8_t* buffer) override;
+  DeviceResult ZeroSectors(uint8_t drive, uint32_t first, uint32_t count) override;
   DeviceResult FormatTrack(uint8_t drive, uint16_t head, uint16_t cylinder) override;
   DeviceResult GetDeviceParams(uint8_t drive, DeviceParams& params) override;
   DeviceResult SetDeviceParams(uint8_t drive, const DeviceParams& params) override;
@@ -70,6 +83,10 @@ class PosixDevice : public DiskDeviceBinding {
   bool isBlockDevice() const { return block_; }
   uint64_t reads() const { return reads_; }
   uint64_t writes() const { return writes_; }
+  uint64_t bytesWritten() const { return bytesWritten_; }
+  // Sectors of an image made to read as zeros without writing them (holes punched in the file).
+  uint64_t sectorsCleared() const { return sectorsCleared_; }
+  uint32_t tracksFormatted() const { return tracksFormatted_; }
 
  private:
   DeviceResult Transfer(uint32_t sector, uint8_t* in, const uint8_t* out);
@@ -93,6 +110,10 @@ class PosixDevice : public DiskDeviceBinding {
   std::string openError_;
   uint64_t reads_ = 0;
   uint64_t writes_ = 0;
+  uint64_t bytesWritten_ = 0;
+  uint64_t sectorsCleared_ = 0;
+  uint32_t tracksFormatted_ = 0;
+  ImageLayout layout_;
 };
 
 }  // namespace brind

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "disk/DiskServices.h"
+#include "disk/posix/DiskCopyImage.h"
 #include "disk/posix/PosixDevice.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -214,6 +216,82 @@ TEST_F(PosixDeviceTest, AMountedBlockDeviceIsRefusedBeforeItIsOpened) {
   PosixDevice device(mountedDevice);
   EXPECT_EQ(device.Open(), static_cast<uint32_t>(EBUSY));
   EXPECT_NE(device.openError().find("mounted"), std::string::npos);
+}
+
+// A DiskCopy image: its sectors after the 84-byte header, reached as a disk of its size; sealing
+// stores the name and the checksum of the sectors, and leaves the rest of the header alone.
+TEST_F(PosixDeviceTest, DiskCopyImageSectorsAndSeal) {
+  const std::string dc = dir + "/disk.dc42";
+  std::string error;
+  ASSERT_TRUE(CreateDiskCopyImage(dc, 1600, error)) << error;
+  EXPECT_FALSE(CreateDiskCopyImage(dir + "/big.dc42", 5760, error));  // 2880K: no DiskCopy form
+  EXPECT_NE(access((dir + "/big.dc42").c_str(), F_OK), 0);
+  DiskCopyHeader header;
+  ASSERT_TRUE(ReadDiskCopyImage(dc, header));
+  PosixDevice device(dc, DiskCopyLayout(header));
+  DiskServices disk{device, driver, prompts};
+  uint8_t sector[512];
+  std::memset(sector, 0xAB, sizeof sector);
+  EXPECT_EQ(disk.WriteSector(sector, 1599, 0), 0);
+  EXPECT_EQ(disk.WriteSector(sector, 1600, 0), kDiskSectorNotFound);
+  EXPECT_EQ(disk.ZeroSectors(1599, 1, 0), 0);
+  EXPECT_EQ(disk.WriteSector(sector, 0, 0), 0);
+  disk.UnlockVolume(0, "A:\\");
+  auto bytes = ReadFile(dc);
+  ASSERT_EQ(bytes.size(), 84u + 819200);
+  EXPECT_EQ(bytes[84], 0xAB);
+  EXPECT_EQ(bytes[84 + 1599 * 512], 0);
+
+  bytes[0x51] = 0x24;  // a format byte of another kind of disk is kept
+  WriteFile(dc, bytes);
+  ASSERT_EQ(SealDiskCopyImage(dc, "Sealed", error), 0) << error;
+  ASSERT_TRUE(ReadDiskCopyImage(dc, header));
+  EXPECT_EQ(header.name, "Sealed");
+  EXPECT_EQ(header.formatByte, 0x24);
+  // 256 words of 0xABAB, each added and rotated right by one.
+  uint32_t sum = 0;
+  for (int i = 0; i < 256; ++i) {
+    sum += 0xABAB;
+    sum = sum >> 1 | sum << 31;
+  }
+  EXPECT_EQ(header.dataChecksum, sum);
+  EXPECT_EQ(header.tagChecksum, 0u);
+
+  // Headers this program cannot use are not DiskCopy images to it.
+  struct Case {
+    size_t offset;
+    uint8_t value;
+  };
+  for (const Case c : {Case{0, 64}, Case{0x42, 0x01}, Case{0x53, 0x01}, Case{0x47, 0x01}}) {
+    auto bad = ReadFile(dc);
+    bad[c.offset] = c.value;
+    WriteFile(dc, bad);
+    EXPECT_FALSE(ReadDiskCopyImage(dc, header)) << c.offset;
+  }
+}
+
+// A run of sectors cleared in an image becomes a hole: zeros, with nothing written.
+TEST_F(PosixDeviceTest, ClearedSectorsOfAnImageAreHoles) {
+  std::string error;
+  ASSERT_TRUE(CreateImage(image, 200u * 1024 * 1024, error)) << error;
+  PosixDevice device(image, {0, 409600, 200u * 1024 * 1024, false});
+  DiskServices disk{device, driver, prompts};
+  std::vector<uint8_t> ones(512, 0xFF);
+  for (uint32_t s = 1000; s < 3000; ++s) ASSERT_EQ(disk.WriteSector(ones.data(), s, 0), 0);
+  const uint64_t written = device.bytesWritten();
+  ASSERT_EQ(disk.ZeroSectors(1000, 2000, 0), 0);
+  EXPECT_EQ(device.bytesWritten(), written);
+  EXPECT_EQ(device.sectorsCleared(), 2000u);
+  uint8_t back[512];
+  ASSERT_EQ(disk.ReadSector(back, 1999, 0), 0);
+  EXPECT_EQ(std::vector<uint8_t>(back, back + 512), std::vector<uint8_t>(512, 0));
+  // No track pass on an image without tracks.
+  EXPECT_EQ(disk.FormatTrackNumber(0, 0), 0);
+  EXPECT_EQ(device.tracksFormatted(), 0u);
+  disk.UnlockVolume(0, "A:\\");
+  struct stat st {};
+  ASSERT_EQ(stat(image.c_str(), &st), 0);
+  EXPECT_LT(st.st_blocks * 512, 1024 * 1024);
 }
 
 }  // namespace

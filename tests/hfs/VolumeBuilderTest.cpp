@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "disk/DiskServices.h"
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
+#include "hfs/NameOrder.h"
 #include "hfs/VolumeChecker.h"
 #include "hfs/VolumeSteps.h"
 #include "tests/support/FakeDevice.h"
@@ -383,10 +385,145 @@ TEST(StageFaults, EveryTransferOfEveryStage) {
   }
 }
 
+// A disk of any size in memory: sectors never written read as zeros; a cleared range is one call.
+struct MemoryDisk : SectorIo {
+  std::map<uint32_t, std::vector<uint8_t>> sectors;
+  std::vector<std::pair<uint32_t, uint32_t>> cleared;
+  DiskStatus ReadSector(uint8_t* buffer, uint32_t sector, uint8_t) override {
+    const auto it = sectors.find(sector);
+    if (it == sectors.end())
+      std::memset(buffer, 0, 512);
+    else
+      std::memcpy(buffer, it->second.data(), 512);
+    return kDiskOk;
+  }
+  DiskStatus WriteSector(const uint8_t* buffer, uint32_t sector, uint8_t) override {
+    sectors[sector].assign(buffer, buffer + 512);
+    return kDiskOk;
+  }
+  DiskStatus ZeroSectors(uint32_t first, uint32_t count, uint8_t) override {
+    cleared.emplace_back(first, count);
+    sectors.erase(sectors.lower_bound(first), sectors.lower_bound(first + count));
+    return kDiskOk;
+  }
+  const uint8_t* At(uint32_t sector) {
+    auto& s = sectors[sector];
+    s.resize(512);
+    return s.data();
+  }
+};
+
+// What hformat (hfsutils) makes of zeroed images of these sizes.
+TEST(VolumeSizes, LayoutAsHformatMakesIt) {
+  struct Case {
+    uint32_t sectors, blocks, blockSize, bitmapSectors, treeBytes, mapNodes;
+  };
+  const Case cases[] = {{1600, 1594, 512, 1, 6144, 0},
+                        {2880, 2874, 512, 1, 11264, 0},
+                        {40960, 40945, 512, 10, 163328, 0},
+                        {204800, 51195, 2048, 13, 817152, 0},
+                        {4096000, 65015, 32256, 16, 16353792, 8},
+                        {4194304, 65535, 32768, 16, 16744448, 8}};
+  for (const Case& c : cases) {
+    MemoryDisk disk;
+    for (uint32_t step = kFirstStageStep; step <= kLastStageStep; ++step)
+      ASSERT_EQ(FindFormatStage(step)->run(disk, {0, c.sectors, "Untitled"}), 0) << c.sectors;
+    const uint8_t* mdb = disk.At(2);
+    EXPECT_EQ(GetU16BE(mdb + mdb::drNmAlBlks), c.blocks) << c.sectors;
+    EXPECT_EQ(GetU32BE(mdb + mdb::drAlBlkSiz), c.blockSize) << c.sectors;
+    EXPECT_EQ(GetU16BE(mdb + mdb::drAlBlSt), 3 + c.bitmapSectors) << c.sectors;
+    EXPECT_EQ(GetU32BE(mdb + mdb::drCTFlSize), c.treeBytes) << c.sectors;
+    const uint32_t treeBlocks = c.treeBytes / c.blockSize;
+    EXPECT_EQ(GetU16BE(mdb + mdb::drAllocPtr), 2 * treeBlocks) << c.sectors;
+    EXPECT_EQ(GetU16BE(mdb + mdb::drFreeBks), c.blocks - 2 * treeBlocks) << c.sectors;
+    EXPECT_EQ(std::vector<uint8_t>(mdb, mdb + 512),
+              std::vector<uint8_t>(disk.At(c.sectors - 2), disk.At(c.sectors - 2) + 512));
+
+    // Each tree: header, chained map nodes, and in the catalog the leaf after them.
+    const uint32_t nodes = c.treeBytes / 512;
+    for (uint32_t tree = 0; tree < 2; ++tree) {
+      const uint32_t first = 3 + c.bitmapSectors + tree * treeBlocks * (c.blockSize / 512);
+      const uint8_t* header = disk.At(first);
+      const uint32_t used = 1 + c.mapNodes + tree;
+      EXPECT_EQ(GetU32BE(header), c.mapNodes ? 1u : 0u) << c.sectors;    // ndFLink
+      EXPECT_EQ(GetU32BE(header + 14 + 22), nodes) << c.sectors;         // bthNNodes
+      EXPECT_EQ(GetU32BE(header + 14 + 26), nodes - used) << c.sectors;  // bthFree
+      for (uint32_t n = 0; n < 16; ++n)
+        EXPECT_EQ((header[248 + n / 8] >> (7 - n % 8)) & 1, n < used ? 1 : 0)
+            << c.sectors << " " << n;
+      for (uint32_t k = 1; k <= c.mapNodes; ++k) {
+        const uint8_t* map = disk.At(first + k);
+        EXPECT_EQ(GetU32BE(map), k < c.mapNodes ? k + 1 : 0) << k;  // ndFLink
+        EXPECT_EQ(GetU32BE(map + 4), k - 1) << k;                   // ndBLink
+        EXPECT_EQ(Bytes(map + 8, 4), Hex("02 00 00 01")) << k;
+        EXPECT_EQ(Bytes(map + 508, 4), Hex("01 FA 00 0E")) << k;
+      }
+      if (tree == 1) {
+        EXPECT_EQ(GetU32BE(header + 14 + 2), c.mapNodes + 1) << c.sectors;  // bthRoot
+        EXPECT_EQ(disk.At(first + c.mapNodes + 1)[8], 0xFF) << c.sectors;   // the leaf
+      }
+      // The free nodes after those are cleared with one call per tree.
+      EXPECT_EQ(disk.cleared[tree], std::make_pair(first + c.mapNodes + 2, nodes - c.mapNodes - 2));
+    }
+    // Blocks of both trees in use, no others: all in the first bitmap sector.
+    auto inUse = [&](uint32_t b) {
+      return (disk.At(3 + b / 4096)[b % 4096 / 8] >> (7 - b % 8)) & 1;
+    };
+    for (uint32_t b : {0u, 2 * treeBlocks - 1, 2 * treeBlocks, c.blocks - 1})
+      EXPECT_EQ(inUse(b), b < 2 * treeBlocks ? 1 : 0) << c.sectors << " block " << b;
+  }
+}
+
+// A run of blocks that crosses from one bitmap sector into the next marks both.
+TEST(VolumeSizes, BlocksAcrossTwoBitmapSectors) {
+  MemoryDisk disk;
+  const uint32_t sectors = 40960;  // ten bitmap sectors
+  for (uint32_t step = kFirstStageStep; step <= 163; ++step)
+    ASSERT_EQ(FindFormatStage(step)->run(disk, {0, sectors, "X"}), 0);
+  std::vector<uint8_t> mdb(disk.At(2), disk.At(2) + 512);
+  PutU16BE(mdb.data() + mdb::drXTExtRec + 2, 4090);  // the catalog goes to blocks 4090..4408
+  disk.WriteSector(mdb.data(), 2, 0);
+  ASSERT_EQ(WriteCatalogRecord(disk, 0), 0);
+  EXPECT_EQ(Bytes(disk.At(3) + 510, 2), Hex("00 3F"));    // 4090..4095
+  EXPECT_EQ(Bytes(disk.At(4) + 38, 3), Hex("FF 80 00"));  // 4096..4408
+}
+
 TEST(StageTable, StepsInOrderAndNothingOutside) {
   EXPECT_EQ(FindFormatStage(159), nullptr);
   EXPECT_EQ(FindFormatStage(167), nullptr);
   for (uint32_t step = 160; step <= 166; ++step) EXPECT_EQ(FindFormatStage(step)->step, step);
+}
+
+// The catalog's name order: case folded, accented letters after their base letter, a prefix
+// first, the non-breaking space as a space, the later additions to the set last.
+TEST(NameOrder, MacintoshOrdering) {
+  struct Case {
+    const char *a, *b;
+    int sign;
+  };
+  const Case cases[] = {
+      {"apple", "APPLE", 0},
+      {"a", "ab", -1},
+      {"Zebra", "apple", 1},
+      {"\x80pfel", "Apfel", 1},
+      {"\x80pfel", "b", -1},
+      {"caf\x8E", "cafe", 1},
+      {"a b",
+       "a\xCA"
+       "b",
+       0},
+      {"\xE7", "\xFF", -1},
+      {"\xE7", "\x87", 1},
+      {"\x8A", "\x80", 0},
+      {"O\xBF", "O\xAF", 0},
+      {"_", "{", -1},
+  };
+  for (const Case& c : cases) {
+    const auto* a = reinterpret_cast<const uint8_t*>(c.a);
+    const auto* b = reinterpret_cast<const uint8_t*>(c.b);
+    const int r = CompareMacNames(a, std::strlen(c.a), b, std::strlen(c.b));
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
+  }
 }
 
 }  // namespace

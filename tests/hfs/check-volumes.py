@@ -102,6 +102,32 @@ code, quiet = check(filled, "-q")
 if quiet.count("\n") != 1 or not re.search(r'"Filled": 2\d\d files, 5 folders', quiet):
     fail("-q prints the summary line alone\n" + quiet)
 
+# A full volume with every other file deleted, then a file larger than any hole: its extents run
+# over into the extents B-tree, and hdel leaves freed catalog nodes with their bytes (warnings).
+frag = f"{work}/fragmented.img"
+blank(frag, 800 * 1024)
+hfs("hformat", "-l", "Fragmented", frag)
+with open(f"{work}/small", "wb") as f:
+    f.write(os.urandom(5000))
+with open(f"{work}/big", "wb") as f:
+    f.write(os.urandom(60000))
+count = 0
+while subprocess.run(["hcopy", "-r", f"{work}/small", f":s{count}"], env=env, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL).returncode == 0:
+    count += 1
+hfs("hdel", *[f":s{i}" for i in range(0, count, 2)])
+hfs("hcopy", "-r", f"{work}/big", ":big")
+hfs("humount")
+image = open(frag, "rb").read()
+first = struct.unpack_from(">H", image, 1024 + 0x1C)[0] * 512  # the extents file's header node
+code, out = check(frag, "-v")
+if struct.unpack_from(">I", image, first + 14 + 6)[0] == 0:
+    fail("the fragmented volume has no extents overflow records")
+elif code != 1 or "ERROR" in out or "big  (file" not in out or re.search(r"WARNING (?!.*stale)", out):
+    fail(f"fragmented volume: exit {code}\n{out}")
+else:
+    print("ok: a fragmented volume with overflow extents; only stale free nodes are warned of")
+
 # An Apple partition map: the map itself, a driver partition, then the HFS partition.
 apm = f"{work}/apm.img"
 blank(apm, 4 << 20)
@@ -169,7 +195,7 @@ faults = [
     ("wrong free count", lambda img: u16(img, 1024 + 0x22, struct.unpack_from(">H", img, 1024 + 0x22)[0] - 1),
      4, r"drFreeBks is \d+, but the bitmap leaves \d+ blocks free"),
     ("doubly claimed block", lambda img: u16(img, record(b"file05")[1] + 74, first_block(b"file01")),
-     4, r"claimed twice: by file \d+ \(data fork\) and by file \d+"),
+     4, r"claimed twice: by file \d+ \(data fork\) and by file \d+ \(data fork\)"),
     ("claimed block unmarked", lambda img: clear_bit(img, first_block(b"file03")),
      4, r"claimed but not marked in the bitmap \(file \d+, data fork\)"),
     ("broken sibling link", lambda img: u32(img, first_leaf, 0),
@@ -184,6 +210,8 @@ faults = [
      4, r"drNxtCNID is 16, expected above \d+"),
     ("name of 32 bytes", lambda img: img.__setitem__(record(b"file02")[0] + 6, 32),
      4, r"a name of 32 bytes, names have 1 to 31"),
+    ("not unmounted cleanly (a warning)", lambda img: img.__setitem__(1024 + 0x0A, img[1024 + 0x0A] & ~1),
+     1, r"WARNING MDB \(sector 2\): the volume was not unmounted cleanly"),
     ("truncated image", lambda img: img.__delitem__(slice(len(img) // 2, None)),
      4, r"the image is truncated"),
     ("HFS Plus volume", lambda img: img.__setitem__(slice(1024, 1026), b"H+"), 8, r"an HFS Plus volume"),

@@ -1,0 +1,75 @@
+#include "disk/DiskCopy.h"
+
+#include <cstring>
+
+#include "common/Bytes.h"
+#include "disk/DiskStatus.h"
+#include "disk/FloppyMedia.h"
+
+namespace brind {
+
+namespace {
+constexpr size_t kDataSize = 0x40;
+constexpr size_t kTagSize = 0x44;
+constexpr size_t kDataChecksum = 0x48;
+constexpr size_t kTagChecksum = 0x4C;
+constexpr size_t kDiskFormat = 0x50;
+constexpr size_t kFormatByte = 0x51;
+constexpr size_t kPrivate = 0x52;
+}  // namespace
+
+bool MakeDiskCopyHeader(uint32_t sectors, DiskCopyHeader& header) {
+  const FloppyMedium* m = FindFloppyMedium(sectors);
+  if (!m || !m->diskCopy) return false;
+  header = DiskCopyHeader{};
+  header.dataSize = sectors * kSectorSize;
+  header.diskFormat = m->diskFormat;
+  header.formatByte = m->formatByte;
+  return true;
+}
+
+std::array<uint8_t, kDiskCopyHeaderSize> EncodeDiskCopyHeader(const DiskCopyHeader& h) {
+  std::array<uint8_t, kDiskCopyHeaderSize> b{};
+  const size_t n = h.name.size() < kDiskCopyMaxName ? h.name.size() : kDiskCopyMaxName;
+  b[0] = static_cast<uint8_t>(n);
+  std::memcpy(&b[1], h.name.data(), n);
+  PutU32BE(&b[kDataSize], h.dataSize);
+  PutU32BE(&b[kTagSize], h.tagSize);
+  PutU32BE(&b[kDataChecksum], h.dataChecksum);
+  PutU32BE(&b[kTagChecksum], h.tagChecksum);
+  b[kDiskFormat] = h.diskFormat;
+  b[kFormatByte] = h.formatByte;
+  PutU16BE(&b[kPrivate], h.privateWord);
+  return b;
+}
+
+bool DecodeDiskCopyHeader(const uint8_t* b, DiskCopyHeader& h) {
+  if (b[0] > kDiskCopyMaxName) return false;
+  h.name.assign(reinterpret_cast<const char*>(b + 1), b[0]);
+  h.dataSize = GetU32BE(b + kDataSize);
+  h.tagSize = GetU32BE(b + kTagSize);
+  h.dataChecksum = GetU32BE(b + kDataChecksum);
+  h.tagChecksum = GetU32BE(b + kTagChecksum);
+  h.diskFormat = b[kDiskFormat];
+  h.formatByte = b[kFormatByte];
+  h.privateWord = GetU16BE(b + kPrivate);
+  const FloppyMedium* m =
+      h.dataSize % kSectorSize ? nullptr : FindFloppyMedium(h.dataSize / kSectorSize);
+  return m && m->diskCopy && h.tagSize % 2 == 0 && h.tagSize <= h.dataSize &&
+         h.privateWord == kDiskCopyPrivate;
+}
+
+uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    sum += GetU16BE(data + i);
+    sum = (sum >> 1) | (sum << 31);
+  }
+  return sum;
+}
+
+uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size) {
+  constexpr size_t kUnsummed = 12;
+  return size > kUnsummed ? DiskCopyChecksum(tags + kUnsummed, size - kUnsummed) : 0;
+}
+
+}  // namespace brind
