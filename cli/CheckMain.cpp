@@ -190,9 +190,12 @@ int main(int argc, char** argv) {
   app.add_flag("-q,--quiet", opt.quiet, "print only the summary line");
   app.add_flag("-v,--verbose", opt.verbose, "also list the folders and files, and what was read");
   app.add_option("TARGET", opt.target, "image file, block device or partitioned disk")->required();
+  app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
