@@ -2,16 +2,12 @@
 
 #include <cstring>
 
-#include "cli/Cp1252.h"
-
-#if BRIND_HAVE_CHARMAP
 #include "charmap/CharMap.h"
 #include "charmap/NameConversion.h"
-#endif
+#include "cli/Cp1252.h"
 
 namespace brind::cli {
 
-#if BRIND_HAVE_CHARMAP
 namespace {
 CharMap MapOrDefault(const uint8_t* map128) {
   if (!map128) return DefaultCharMap;
@@ -20,7 +16,6 @@ CharMap MapOrDefault(const uint8_t* map128) {
   return map;
 }
 }  // namespace
-#endif
 
 bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error,
                      const uint8_t* map128) {
@@ -45,34 +40,20 @@ bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std
       error = "has a colon, which HFS keeps for separating the parts of a path";
       return false;
     }
-#if !BRIND_HAVE_CHARMAP
-    if (b >= 0x80) {
-      error = "has characters beyond ASCII, and this build has no character map to convert them";
-      return false;
-    }
-#endif
   }
   std::memcpy(label, ansi.data(), ansi.size());
-#if BRIND_HAVE_CHARMAP
   const size_t length = WindowsToMacNameWith(MapOrDefault(map128), label, ansi.size());
   label[length < kLabelBufferSize ? length : kLabelBufferSize - 1] = '\0';
-#endif
   return true;
 }
 
 std::string DisplayMacName(const uint8_t* name, size_t length, const uint8_t* map128) {
   std::string windows(reinterpret_cast<const char*>(name), length);
-#if BRIND_HAVE_CHARMAP
   // Escaped characters can double the length.
   std::string buffer(2 * length + 1, '\0');
   std::memcpy(buffer.data(), name, length);
   const size_t n = MacToWindowsNameWith(MapOrDefault(map128), buffer.data(), length, buffer.size());
   windows.assign(buffer.data(), n);
-#else
-  (void)map128;
-  for (char& c : windows)
-    if (static_cast<uint8_t>(c) >= 0x80) c = '?';
-#endif
   return Cp1252ToUtf8(windows);
 }
 

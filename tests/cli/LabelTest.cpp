@@ -6,15 +6,8 @@
 #include "cli/Cp1252.h"
 #include "cli/Label.h"
 
-#ifndef BRIND_HAVE_CHARMAP
-#define BRIND_HAVE_CHARMAP 0
-#endif
-
 namespace brind::cli {
 namespace {
-
-// Without the character map only ASCII labels can be taken.
-constexpr bool kHaveMap = BRIND_HAVE_CHARMAP;
 
 TEST(Cp1252, CharactersTheCodePageHas) {
   struct Case {
@@ -88,7 +81,7 @@ TEST(VolumeLabel, LengthAndCharactersAllowed) {
       {"x", true},
       {std::string(27, 'x'), true},
       {std::string(28, 'x'), false},
-      {std::string(26, 'x') + "\xC3\xA9", kHaveMap},  // 27 characters in 28 bytes of UTF-8
+      {std::string(26, 'x') + "\xC3\xA9", true},  // 27 characters in 28 bytes of UTF-8
       {std::string(27, 'x') + "\xC3\xA9", false},
       {"a:b", false},
       {"tab\there", false},
@@ -111,7 +104,6 @@ TEST(VolumeLabel, LengthAndCharactersAllowed) {
   EXPECT_STREQ(label, "Untitled");
 }
 
-#if BRIND_HAVE_CHARMAP
 // Through the default map: é is 0x8E among the Macintosh characters, and back again.
 TEST(VolumeLabel, ExtendedCharactersBecomeMacintoshCharacters) {
   char label[kLabelBufferSize];
@@ -120,7 +112,6 @@ TEST(VolumeLabel, ExtendedCharactersBecomeMacintoshCharacters) {
   EXPECT_STREQ(label, "Caf\x8E");
   EXPECT_EQ(DisplayMacName(reinterpret_cast<const uint8_t*>(label), 4), "Caf\xC3\xA9");
 }
-#endif
 
 }  // namespace
 }  // namespace brind::cli
