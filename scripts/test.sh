@@ -46,14 +46,16 @@ fi
 # checks, the setup disk's contents) still runs. A test that runs and fails fails CI.
 wine_runs() { wine --version >/dev/null 2>&1; }
 
-# skip_tests REASON CTEST-SELECTION...: names the selected win32 tests and counts them as skipped.
+# The win32 tests that a label selects, one a line, without the fixtures they would pull in.
+labelled() { ctest --preset win32 -N -L "$1" -FA '.*' | sed -nE 's/^ +Test +#[0-9]+: (.*)$/\1/p'; }
+
+# skip_tests REASON LABEL: names the win32 tests with that label and counts them as skipped.
 skip_tests() {
-  local reason=$1 n
-  shift
-  n=$(ctest --preset win32 -N "$@" | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
-  echo "!! skipping $n tests: $reason"
-  ctest --preset win32 -N "$@" | grep -E '^ +Test +#' || true
-  skipped=$((skipped + n))
+  local names
+  names=$(labelled "$2")
+  echo "!! skipping $(wc -l <<<"$names") tests: $1"
+  sed 's/^/  /' <<<"$names"
+  skipped=$((skipped + $(wc -l <<<"$names")))
 }
 
 run() {
@@ -68,15 +70,14 @@ run() {
     if why=$(bash tests/wine/emulated-i386.sh --check 2>&1); then
       echo "!! running the Wine tests through qemu-i386 ($why)"
       runner=(bash tests/wine/emulated-i386.sh)
-      gui=$(ctest --preset win32 -N -L '^wine-gui$' | sed -nE 's/^ +Test +#[0-9]+: (.*)$/\1/p' |
-        paste -sd'|')
+      gui=$(labelled '^wine-gui$' | paste -sd'|')
       if [ -n "$gui" ]; then
-        skip_tests "too slow under emulation (label wine-gui)" -L '^wine-gui$'
+        skip_tests "too slow under emulation (label wine-gui)" '^wine-gui$'
         filter=(-E "^($gui)\$")
       fi
     else
       echo "!! the 32-bit emulation is not available either: ${why##*$'\n'}"
-      skip_tests "no way to run 32-bit programs on this host (label wine): built, not run" -L '^wine$'
+      skip_tests "no way to run 32-bit programs on this host (label wine): built, not run" '^wine$'
       filter=(-LE '^wine$')
     fi
   fi
