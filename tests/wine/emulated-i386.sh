@@ -34,7 +34,7 @@ URIs: http://deb.debian.org/debian
 Suites: trixie
 Components: main
 Architectures: $(dpkg --print-architecture)
-Signed-By: /usr/share/keyrings/debian-archive-trixie-stable.gpg
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
   apt_opts=(-q -o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$apt_dir/parts"
     -o "Dir::Etc::Preferences=/dev/null" -o "Dir::Etc::PreferencesParts=/dev/null"
