@@ -22,3 +22,5 @@ echo "root folder (hls -la):"
 listing=$(HOME=$hfs_home hls -la)
 echo "${listing:-  (empty)}"
 HOME=$hfs_home humount
+echo "== brindlewood-check on $image =="
+build/native/cli/brindlewood-check "$image"
