@@ -51,10 +51,10 @@ endfunction()
 # base and needs no relocations.
 function(brind_win95_runtime name)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/common/win32/Win95Runtime.cpp)
-  target_link_options(${name} PRIVATE -specs=${PROJECT_SOURCE_DIR}/cmake/crtdll.specs
+  target_link_options(${name} PRIVATE -specs=${PROJECT_SOURCE_DIR}/cmake/crtdll-link.gcc
                       -nostartfiles -Wl,-e,_BrindEntry -Wl,--disable-auto-import
                       -Wl,--disable-dynamicbase,--disable-reloc-section)
-  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/crtdll.specs)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/crtdll-link.gcc)
 endfunction()
 
 # A Win32 GUI program: size-optimised, static, subsystem 4.0; its size is printed after each link.
