@@ -7,10 +7,12 @@ usage: check_bench.py BRINDLEWOOD_CHECK WORKDIR [RUNS]"""
 import os
 import re
 import statistics
-import struct
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "hfs"))
+from macbinary import macbinary  # noqa: E402
 
 tool, work = os.path.abspath(sys.argv[1]), sys.argv[2]
 runs = int(sys.argv[3]) if len(sys.argv) > 3 else 21
@@ -18,28 +20,6 @@ os.makedirs(work + "/home", exist_ok=True)
 env = dict(os.environ, HOME=work + "/home")
 image = work + "/populated.img"
 SIZE = 150 << 20
-
-
-def crc16(data):
-    crc = 0
-    for b in data:
-        crc ^= b << 8
-        for _ in range(8):
-            crc = ((crc << 1) ^ 0x1021 if crc & 0x8000 else crc << 1) & 0xFFFF
-    return crc
-
-
-def macbinary(path, name, data, rsrc):
-    head = bytearray(128)
-    head[1] = len(name)
-    head[2:2 + len(name)] = name
-    head[65:73] = b"TEXTBWCK"
-    struct.pack_into(">II", head, 83, len(data), len(rsrc))
-    head[122] = head[123] = 129
-    struct.pack_into(">H", head, 124, crc16(head[:124]))
-    pad = lambda b: b + bytes(-len(b) % 128)
-    with open(path, "wb") as f:
-        f.write(head + pad(data) + pad(rsrc))
 
 
 def build():
