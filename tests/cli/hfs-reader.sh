@@ -6,10 +6,8 @@ set -uo pipefail
 tool=$(realpath "$1") work=$2 checker=$(realpath "$3")
 rm -rf "$work"; mkdir -p "$work/home"
 export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
+. "$(dirname "$0")/test-lib.sh"
 cd "$work"
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
 
 # Runs an hfsutils command; any output on stderr is a failure.
 h() {
@@ -69,16 +67,6 @@ cmp -s twin.img again.img && ok "a quick format of a formatted image changes not
 checked twin.img
 
 # --- refusals write nothing
-unchanged() {  # what, file, checksum before
-  [ "$(sha1sum <"$2")" = "$3" ] && ok "$1: nothing written" || fail "$1: the file changed"
-}
-refused() {  # what, expected text, command...
-  local what=$1 text=$2; shift 2
-  "$@" </dev/null >out.txt 2>err.txt
-  local rc=$?
-  [ $rc -eq 1 ] && ok "$what: exit 1" || fail "$what: exit $rc"
-  grep -qF -- "$text" err.txt && ok "$what: says why" || fail "$what: stderr was: $(cat err.txt)"
-}
 
 head -c 1474559 /dev/zero >short.img; sum=$(sha1sum <short.img)
 refused "image one byte short" "has 1474559 bytes" "$tool" -y short.img

@@ -8,10 +8,8 @@ tool=$(realpath "$1") work=$2 checker=${3:-}
 [ -n "$checker" ] && [ -x "$checker" ] && checker=$(realpath "$checker") || checker=
 rm -rf "$work"; mkdir -p "$work/home"
 export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
+. "$(dirname "$0")/test-lib.sh"
 cd "$work"
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
 
 # Compares two images whole, reading only where either has data (the rest are holes, zeros),
 # after zeroing the dates of the MDB, the alternate MDB and the root directory in both.
@@ -111,15 +109,6 @@ done <<'TABLE'
 TABLE
 
 # --- refusals write nothing
-unchanged() {  # what, file, checksum before
-  [ "$(sha1sum <"$2")" = "$3" ] && ok "$1: nothing written" || fail "$1: the file changed"
-}
-refused() {  # what, expected text, command...
-  local what=$1 text=$2; shift 2
-  "$@" </dev/null >out.txt 2>err.txt
-  local rc=$?
-  [ $rc -eq 1 ] && grep -qF -- "$text" err.txt && ok "$what: refused, says why" || fail "$what: exit $rc, $(cat err.txt)"
-}
 "$tool" -q --size 800K mac800.img; sum=$(sha1sum <mac800.img)
 refused "--size other than the image's" "an image keeps its size" "$tool" -y --size 1440K mac800.img
 unchanged "--size other than the image's" mac800.img "$sum"
