@@ -1,6 +1,4 @@
 // brindlewood-charmap: the character map file CHARMAP.MAC from Linux.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
@@ -10,6 +8,7 @@
 #include "cli/CharmapTool.h"
 #include "cli/Cp1252.h"
 #include "cli/MacRoman.h"
+#include "common/PrintableText.h"
 
 namespace {
 
@@ -34,7 +33,15 @@ Names are given and printed in UTF-8: Macintosh names in the Macintosh
 character set, Windows names in code page 1252. With --hex-in a name is given
 as hex bytes ("80 41 A5"), with --hex it is printed so.
 
-Files are written whole or not at all (a temporary file renamed over the old).
+Files are read only when they are regular files of at most 64 KB (a symbolic
+link is followed). "default" writes only a regular file, whole or not at all (a
+temporary file renamed over the old, with the old file's mode and owner); a
+symbolic link is followed and the file it points to is replaced, the link
+kept. A directory, device, FIFO, socket or dangling link is refused, as is an
+existing file without --force, and nothing is changed.
+
+Names are printed with every control character as \xNN (and "\" as \x5C);
+--hex prints the bytes themselves.
 Exit status: 0 on success (for "check": nothing found), 1 when "check" finds
 something, 2 on an error.)";
 
@@ -79,9 +86,10 @@ int ConvertName(const NameOptions& o, bool toWindows) {
   const size_t n = toWindows ? MacToWindowsNameWith(map, buffer.data(), length, buffer.size())
                              : WindowsToMacNameWith(map, buffer.data(), length);
   buffer.resize(n);
+  // A name can hold control bytes: printed as \xNN (--hex gives the bytes themselves).
   const std::string shown = o.hexOut    ? HexBytes(buffer)
-                            : toWindows ? Cp1252ToUtf8(buffer)
-                                        : MacToUtf8(buffer);
+                            : toWindows ? PrintableUtf8(Cp1252ToUtf8(buffer))
+                                        : PrintableUtf8(MacToUtf8(buffer));
   std::printf("%s\n", shown.c_str());
   return 0;
 }
@@ -135,12 +143,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (def->parsed()) {
-    if (!force && access(defaultFile.c_str(), F_OK) == 0) {
-      Error(defaultFile + " exists; give --force to replace it. Nothing was written.");
-      return 2;
-    }
     std::string error;
-    if (!WriteMapFileAtomically(defaultFile, DefaultCharMap, error)) {
+    if (!WriteMapFileAtomically(defaultFile, DefaultCharMap, force, error)) {
       Error(error + ". Nothing was written.");
       return 2;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -69,24 +70,103 @@ std::string FormatMapTable(const CharMap& map) {
   return out;
 }
 
-bool ReadMapFile(const std::string& path, CharMap& map, std::string& bytes, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
+const char* FileKindName(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFDIR:
+      return "a directory";
+    case S_IFCHR:
+      return "a character device";
+    case S_IFBLK:
+      return "a block device";
+    case S_IFIFO:
+      return "a FIFO";
+    case S_IFSOCK:
+      return "a socket";
+    case S_IFLNK:
+      return "a symbolic link";
+    case S_IFREG:
+      return "a regular file";
+    default:
+      return "not a regular file";
+  }
+}
+
+bool ReadMapFile(const std::string& path, CharMap& map, std::string& bytes, std::string& error,
+                 const std::string& name) {
+  const std::string& shown = name.empty() ? path : name;
+  // Looked at before it is opened: opening a device can have effects of its own, and a FIFO
+  // would wait for a writer.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    const int saved = errno;
+    if (saved == ENOENT && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      error = shown + " is a symbolic link to something that does not exist";
+    } else {
+      error = "cannot open " + shown + ": " + std::strerror(saved);
+    }
     return false;
+  }
+  auto notRegular = [&](mode_t mode) {
+    error = shown + " is " + FileKindName(mode) + ", not a character map file";
+    return false;
+  };
+  if (!S_ISREG(st.st_mode)) return notRegular(st.st_mode);
+  // Non-blocking all the same, and looked at again: the path may have changed in between.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot open " + shown + ": " + std::strerror(errno);
+    return false;
+  }
+  if (fstat(fd, &st) != 0) {
+    error = "cannot examine " + shown + ": " + std::strerror(errno);
+    close(fd);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    return notRegular(st.st_mode);
   }
   bytes.clear();
   char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  const bool failed = std::ferror(f);
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path;
-    return false;
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read " + shown + ": " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    if (bytes.size() + static_cast<size_t>(n) > kMapFileReadLimit) {
+      error = shown + " is larger than " + std::to_string(kMapFileReadLimit / 1024) +
+              " KB; a character map file has 128 lines of about 30 bytes";
+      close(fd);
+      return false;
+    }
+    bytes.append(buf, static_cast<size_t>(n));
   }
+  close(fd);
   map.fill(0);
   ReadCharMapBytes(map, bytes.data(), bytes.size());
+  return true;
+}
+
+bool ReadCheckedMapFile(const std::string& path, CharMap& map, std::string& error,
+                        const std::string& name) {
+  std::string bytes;
+  if (!ReadMapFile(path, map, bytes, error, name)) return false;
+  const std::string& shown = name.empty() ? path : name;
+  if (bytes.empty()) {
+    error = shown + " is empty";
+    return false;
+  }
+  for (const Finding& f : CheckMapFile(bytes)) {
+    if (!f.problem) continue;
+    error = shown + " is not read as it is written: " +
+            (f.line ? "line " + std::to_string(f.line) + ": " : std::string()) +
+            (f.text.starts_with("has ") ? "it " : "") + f.text;
+    return false;
+  }
   return true;
 }
 
@@ -187,34 +267,115 @@ std::vector<Finding> CheckMapFile(std::string_view bytes) {
   return c.findings;
 }
 
-bool WriteMapFileAtomically(const std::string& path, const CharMap& map, std::string& error) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot create a temporary file beside " + path + ": " + std::strerror(errno);
+namespace {
+
+// Holds back the signals that end a process while a temporary file exists, so that a stop
+// neither leaves it behind nor comes between the rename and its clean-up.
+class HoldSignals {
+ public:
+  HoldSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM})
+      sigaddset(&set, sig);
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~HoldSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  HoldSignals(const HoldSignals&) = delete;
+  HoldSignals& operator=(const HoldSignals&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+// Where a map file for path is written: path itself when nothing is there, or the regular
+// file it is or links to. False, with the reason, for anything else.
+bool WriteTarget(const std::string& path, bool replace, std::string& target, struct stat& st,
+                 bool& exists, std::string& error) {
+  target = path;
+  exists = false;
+  if (lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return true;
+    error = "cannot examine " + path + ": " + std::strerror(errno);
     return false;
   }
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  std::FILE* f = fdopen(fd, "wb");
-  if (!f) {
-    error = std::string("cannot write: ") + std::strerror(errno);
-    close(fd);
-    unlink(temp.c_str());
+  exists = true;
+  if (S_ISLNK(st.st_mode)) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real || stat(real, &st) != 0) {
+      error = path + " is a symbolic link to something that " +
+              (errno == ENOENT ? "does not exist"
+                               : std::string("cannot be reached: ") + std::strerror(errno)) +
+              "; only a regular file is written";
+      std::free(real);
+      return false;
+    }
+    target = real;
+    std::free(real);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + (target == path ? "" : " is a symbolic link to " + target + ", which") + " is " +
+            FileKindName(st.st_mode) + "; only a regular file is written";
     return false;
   }
-  bool ok = WriteCharMapFile(map, f);
-  int saved = errno;
-  if (ok && fsync(fileno(f)) != 0) ok = false, saved = errno;
-  if (std::fclose(f) != 0 && ok) ok = false, saved = errno;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false, saved = errno;
-  if (!ok) {
-    error = "cannot write " + path + ": " + std::strerror(saved);
-    unlink(temp.c_str());
+  if (!replace) {
+    error = path + " exists; give --force to replace it";
+    return false;
+  }
+  // The rename would replace a file that its permissions keep from being written.
+  if (access(target.c_str(), W_OK) != 0) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteMapFileAtomically(const std::string& path, const CharMap& map, bool replace,
+                            std::string& error, const MapFileCalls& calls) {
+  std::string target;
+  struct stat st {};
+  bool exists = false;
+  if (!WriteTarget(path, replace, target, st, exists, error)) return false;
+
+  HoldSignals hold;
+  std::string temp = target + ".XXXXXX";
+  const int fd = calls.makeTemp(temp.data());
+  if (fd < 0) {
+    error = "cannot create a temporary file beside " + target + ": " + std::strerror(errno);
+    return false;
+  }
+  int saved = 0;
+  const char* step = "write";
+  if (exists) {
+    // The owner first: a change of owner clears the set-ID bits that the mode then restores.
+    if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
+        calls.changeOwner(fd, st.st_uid, st.st_gid) != 0) {
+      saved = errno, step = "keep the owner of";
+    } else if (calls.changeMode(fd, st.st_mode & 07777) != 0) {
+      saved = errno, step = "keep the mode of";
+    }
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    if (calls.changeMode(fd, 0666 & ~mask) != 0) saved = errno;
+  }
+  std::FILE* f = saved ? nullptr : fdopen(fd, "wb");
+  if (!f) {
+    if (!saved) saved = errno;
+    close(fd);
+  } else {
+    bool ok = WriteCharMapFile(map, f);
+    if (!ok) saved = errno ? errno : EIO;
+    if (ok && calls.sync(fileno(f)) != 0) ok = false, saved = errno;
+    if (std::fclose(f) != 0 && ok) ok = false, saved = errno;
+    if (ok && calls.renameFile(temp.c_str(), target.c_str()) != 0) ok = false, saved = errno;
+    if (ok) return true;
+  }
+  error = std::string("cannot ") + step + " " + path + ": " + std::strerror(saved);
+  unlink(temp.c_str());
+  return false;
 }
 
 bool ParseHexBytes(std::string_view text, std::string& out, std::string& error) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/MacRoman.h"
+#include "common/PrintableText.h"
 #include "disk/DiskCopy.h"
 #include "hfs/ByteSource.h"
 #include "hfs/VolumeChecker.h"
@@ -64,7 +65,8 @@ class FileSource : public ByteSource {
   uint64_t size_;
 };
 
-std::string NameText(std::string_view mac) { return cli::MacToUtf8(mac); }
+// A name from the disk as the user reads it, with no control byte reaching the terminal.
+std::string NameText(std::string_view mac) { return PrintableUtf8(cli::MacToUtf8(mac)); }
 
 struct Options {
   bool quiet = false, verbose = false;
@@ -85,7 +87,7 @@ int CheckOne(ByteSource& source, const std::string& label, const Options& opt) {
     std::printf("%s: %s\n", label.c_str(), why.c_str());
     return r.ExitStatus();
   }
-  const std::string name = cli::MacToUtf8(r.summary.volumeName);
+  const std::string name = NameText(r.summary.volumeName);
   if (!opt.quiet) {
     std::printf("%s: HFS volume \"%s\", %u blocks of %u bytes\n", label.c_str(), name.c_str(),
                 r.summary.totalBlocks, r.summary.blockSize);
@@ -124,7 +126,7 @@ int CheckDiskCopy(ByteSource& file, const DiskCopyHeader& h, const Options& opt)
   }
   const uint32_t data = DiskCopyChecksum(bytes.data(), h.dataSize);
   const uint32_t tags = DiskCopyTagChecksum(bytes.data() + h.dataSize, h.tagSize);
-  const std::string label = opt.target + " (DiskCopy 4.2 \"" + cli::MacToUtf8(h.name) + "\")";
+  const std::string label = opt.target + " (DiskCopy 4.2 \"" + NameText(h.name) + "\")";
   int status = 0;
   for (const auto& [what, stored, actual] :
        {std::tuple{"data", h.dataChecksum, data}, std::tuple{"tag", h.tagChecksum, tags}}) {
@@ -160,8 +162,8 @@ int Run(const Options& opt) {
       if (p.type != "Apple_HFS") continue;
       ++checked;
       SliceSource slice(file, p.offset, p.size);
-      const std::string label = opt.target + " partition " + std::to_string(p.entry) + " \"" +
-                                cli::MacToUtf8(p.name) + "\"";
+      const std::string label =
+          opt.target + " partition " + std::to_string(p.entry) + " \"" + NameText(p.name) + "\"";
       if (slice.Size() < p.size)
         std::printf("%s: the partition map says %llu bytes, the disk holds %llu of them\n",
                     label.c_str(), static_cast<unsigned long long>(p.size),

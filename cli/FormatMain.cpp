@@ -12,10 +12,12 @@
 #include <string>
 
 #include "charmap/CharMapFile.h"
+#include "cli/CharmapTool.h"
 #include "cli/Cp1252.h"
 #include "cli/FormatOptions.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
+#include "common/PrintableText.h"
 #include "disk/DiskServices.h"
 #include "disk/FloppyMedia.h"
 #include "disk/posix/ContentProbe.h"
@@ -133,21 +135,21 @@ int Run(const Options& opt) {
   CharMap charMap{};
   const uint8_t* names = nullptr;
   if (!opt.charMapFile.empty()) {
-    std::FILE* f = std::fopen(opt.charMapFile.c_str(), "rb");
-    if (!f) {
-      Error("cannot open the character map " + opt.charMapFile + ": " + std::strerror(errno) +
-            ". Nothing was written.");
+    // A regular file, read without waiting on a FIFO, and a map read as it is written: a label
+    // converted through a misread map would not be the label asked for.
+    std::string error;
+    if (!ReadCheckedMapFile(opt.charMapFile, charMap, error,
+                            "the character map " + opt.charMapFile)) {
+      Error(error + ". Nothing was written.");
       return 1;
     }
-    ReadCharMapFile(charMap, f);
-    std::fclose(f);
     names = charMap.data();
   }
 
   char volumeLabel[kLabelBufferSize];
   std::string why;
   if (!MakeVolumeLabel(opt.label, volumeLabel, why, names)) {
-    Error("the label \"" + opt.label + "\" " + why + ". Nothing was written.");
+    Error("the label \"" + PrintableUtf8(opt.label) + "\" " + why + ". Nothing was written.");
     return 1;
   }
 
@@ -369,7 +371,10 @@ int main(int argc, char** argv) {
                  "Volume label, 1 to 27 characters (default \"Untitled\")");
   app.add_option("--charmap", opt.charMapFile,
                  "Character map file (CHARMAP.MAC) to convert the label with, instead of the "
-                 "default map");
+                 "default map")
+      ->check([](const std::string& file) {
+        return file.empty() ? std::string("an empty name names no character map file") : "";
+      });
   app.add_option("--size", opt.size,
                  "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
                  "to 2G in bytes, K, M or G");

@@ -10,6 +10,7 @@
 
 #include "charmap/CharMap.h"
 #include "cli/Label.h"
+#include "common/PrintableText.h"
 #include "formatter/FormatParts.h"
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
@@ -52,7 +53,7 @@ std::string DosLabel(const uint8_t* boot) {
   if (boot[38] != 0x29) return "";  // no extended boot record, no label in it
   std::string label(reinterpret_cast<const char*>(boot + 43), 11);
   while (!label.empty() && label.back() == ' ') label.pop_back();
-  return label == "NO NAME" ? "" : label;
+  return label == "NO NAME" ? "" : PrintableBytes(label);
 }
 
 // What the terminal shows of the dialog: a line per phase, or one progress line redrawn in place.

@@ -5,6 +5,7 @@
 #include "charmap/CharMap.h"
 #include "charmap/NameConversion.h"
 #include "cli/Cp1252.h"
+#include "common/PrintableText.h"
 
 namespace brind::cli {
 
@@ -54,7 +55,7 @@ std::string DisplayMacName(const uint8_t* name, size_t length, const uint8_t* ma
   std::memcpy(buffer.data(), name, length);
   const size_t n = MacToWindowsNameWith(MapOrDefault(map128), buffer.data(), length, buffer.size());
   windows.assign(buffer.data(), n);
-  return Cp1252ToUtf8(windows);
+  return PrintableUtf8(Cp1252ToUtf8(windows));
 }
 
 }  // namespace brind::cli

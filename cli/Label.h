@@ -19,7 +19,7 @@ inline constexpr size_t kLabelBufferSize = 28;  // 27 characters and a terminato
 bool MakeVolumeLabel(std::string_view utf8, char (&label)[kLabelBufferSize], std::string& error,
                      const uint8_t* map128 = nullptr);
 
-// A Macintosh volume name of length bytes as the user reads it (UTF-8).
+// A Macintosh volume name of length bytes as the user reads it (UTF-8), control bytes as \xNN.
 std::string DisplayMacName(const uint8_t* name, size_t length, const uint8_t* map128 = nullptr);
 
 }  // namespace brind::cli

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "common/Bytes.h"
+#include "common/PrintableText.h"
 #include "hfs/Mdb.h"
 #include "hfs/NameOrder.h"
 
@@ -45,16 +46,7 @@ std::string Format(const char* fmt, ...) {
   return buf;
 }
 
-std::string EscapedName(std::string_view mac) {
-  std::string out;
-  for (unsigned char c : mac) {
-    if (c >= 0x20 && c < 0x7F && c != '\\')
-      out += static_cast<char>(c);
-    else
-      out += Format("\\x%02X", c);
-  }
-  return out;
-}
+std::string EscapedName(std::string_view mac) { return PrintableBytes(mac); }
 
 struct Extent {
   uint32_t start, count;

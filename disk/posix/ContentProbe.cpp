@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "common/PrintableText.h"
+
 namespace brind {
 
 namespace {
@@ -90,7 +92,10 @@ std::string DescribeContent(const ContentFound& found) {
   if (found.ambiguous) return "signatures of more than one file system";
   if (found.partitionTable) {
     const std::string& t = found.type;
-    return std::string(t == "dos" ? "a DOS" : t == "gpt" ? "a GPT" : "a " + t) + " partition table";
+    return std::string(t == "dos"   ? "a DOS"
+                       : t == "gpt" ? "a GPT"
+                                    : "a " + PrintableBytes(t)) +
+           " partition table";
   }
   struct Name {
     const char* type;
@@ -106,10 +111,10 @@ std::string DescribeContent(const ContentFound& found) {
       {"squashfs", "a SquashFS file system"}, {"cramfs", "a cramfs file system"},
       {"xfs", "an XFS file system"},          {"btrfs", "a Btrfs file system"},
   };
-  std::string words = "data of type " + found.type;
+  std::string words = "data of type " + PrintableBytes(found.type);
   for (const Name& n : kNames)
     if (found.type == n.type) words = n.words;
-  if (!found.label.empty()) words += " labelled \"" + found.label + "\"";
+  if (!found.label.empty()) words += " labelled \"" + PrintableUtf8(found.label) + "\"";
   return words;
 }
 

@@ -111,6 +111,9 @@ TEST(VolumeLabel, ExtendedCharactersBecomeMacintoshCharacters) {
   ASSERT_TRUE(MakeVolumeLabel("Caf\xC3\xA9", label, error)) << error;
   EXPECT_STREQ(label, "Caf\x8E");
   EXPECT_EQ(DisplayMacName(reinterpret_cast<const uint8_t*>(label), 4), "Caf\xC3\xA9");
+  // A name read from a disk may hold an escape sequence: it never reaches the terminal raw.
+  const uint8_t forged[] = {'A', 0x1B, '[', '2', 'J', 0x8E, 0x7F};
+  EXPECT_EQ(DisplayMacName(forged, sizeof forged), "A\\x1B[2J\xC3\xA9\\x7F");
 }
 
 }  // namespace
