@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# usage: charmap-cli.sh BRINDLEWOOD_CHARMAP WORKDIR [BRINDLEWOOD_FORMAT]
+# usage: charmap-cli.sh BRINDLEWOOD_CHARMAP WORKDIR [BRINDLEWOOD_FORMAT [BRINDLEWOOD_CHECK]]
 set -uo pipefail
-tool=$1 work=$2 format=${3:-}
+tool=$1 work=$2 format=${3:-} checker=${4:-}
 rm -rf "$work"; mkdir -p "$work"; cd "$work"
 bad=0
 expect() {  # expect CODE DESCRIPTION -- COMMAND...
@@ -71,4 +71,87 @@ if [ -n "$format" ]; then
   has err.txt "cannot open the character map nothere.mac" "the error names the map"
   [ ! -e none.img ] && echo "ok: nothing written" || { echo "FAILED: an image was made"; bad=1; }
 fi
+
+# Names with control bytes, one row per tool: printed with \xNN, no raw escape on the terminal.
+no_raw() {  # no_raw WHAT TEXT
+  if grep -q $'\e' out.txt err.txt; then echo "FAILED: $1: a raw escape"; bad=1; else has out.txt "$2" "$1"; fi
+}
+expect 0 "to-windows of a name with an escape" -- "$tool" to-windows --hex-in "41 1B 5B 32 4A 5C"
+no_raw "charmap: the name escaped" 'A\x1B[2J\x5C'
+if [ -n "$format" ]; then
+  expect 0 "a volume for the names" -- "$format" -q "$work/esc.img" -L Plain
+  # The volume name becomes "A", ESC "[2J", "0 error(s)" in the master directory block.
+  printf '\x0fA\x1b[2J0 error(s)' | dd of=esc.img bs=1 seek=1060 conv=notrunc status=none
+  if [ -n "$checker" ]; then
+    expect 1 "check a volume named with an escape" -- "$checker" esc.img
+    no_raw "check: the volume name escaped" 'HFS volume "A\x1B[2J0 error(s)"'
+  fi
+  expect 0 "format over it" -- "$format" -y "$work/esc.img"
+  no_raw "format: the name found escaped" 'a Macintosh disk named "A\x1B[2J0 error(s)"'
+fi
+
+# Every path argument x what is at the path. Columns: show, check, default -f, format --charmap
+# (exit status; R: 0 for root, whom permissions do not stop, else refused), then what a refusal
+# says. A path is left as it was unless "default -f" wrote it: then it is a regular file (or the
+# link to one) with the defaults and its mode.
+root=$([ "$(id -u)" = 0 ] && echo 1 || echo 0)
+snapshot() {  # the path itself, and what a link leads to
+  stat -c '%F %a %s %i' "$1" 2>&1
+  [ -L "$1" ] && { stat -L -c '%F %a %s %i' "$1" 2>&1; { sha1sum < "$1"; } 2>&1; }
+  [ -f "$1" ] && [ -r "$1" ] && sha1sum < "$1"
+}
+while read -r kind show check def fmt why; do
+  for col in show check def fmt; do
+    [ "${!col}" = R ] && { [ "$root" = 1 ] && printf -v "$col" 0 || printf -v "$col" '%s' "$([ $col = fmt ] && echo 1 || echo 2)"; }
+  done
+  for cmd in show check def fmt; do
+    p="$work/kinds/$kind-$cmd"; rm -rf "$work/kinds"; mkdir -p "$work/kinds"
+    case $kind in
+      regular | readonly | unreadable) cp mine.mac "$p"; chmod 640 "$p" ;;
+      missing) ;;
+      directory) mkdir "$p" ;;
+      fifo) mkfifo "$p" ;;
+      chardev) mknod "$p" c 1 3 2>/dev/null || { echo "skipped: $kind (mknod needs root)"; continue; } ;;
+      link) cp mine.mac "$p.target"; chmod 600 "$p.target"; ln -s "$(basename "$p").target" "$p" ;;
+      dangling) ln -s nowhere "$p" ;;
+    esac
+    [ $kind = readonly ] && chmod 444 "$p"
+    [ $kind = unreadable ] && chmod 000 "$p"
+    before=$(snapshot "$p")
+    case $cmd in
+      show) want=$show; expect "$want" "show on $kind" -- timeout 10 "$tool" show "$p" ;;
+      check) want=$check; expect "$want" "check on $kind" -- timeout 10 "$tool" check "$p" ;;
+      def) want=$def; expect "$want" "default -f on $kind" -- timeout 10 "$tool" default -f "$p" ;;
+      fmt) [ -n "$format" ] || continue
+        want=$fmt; expect "$want" "format --charmap on $kind" -- \
+          timeout 10 "$format" -q --charmap "$p" "$work/kinds/x.img"
+        [ "$want" = 0 ] || [ ! -e "$work/kinds/x.img" ] || { echo "FAILED: $kind: an image was made"; bad=1; } ;;
+    esac
+    if [ "$want" != 0 ]; then
+      grep -qF -- "$why" err.txt || { echo "FAILED: $cmd on $kind: no \"$why\" in: $(cat err.txt)"; bad=1; }
+    fi
+    if [ $cmd = def ] && [ "$want" = 0 ]; then
+      after=$(stat -L -c '%F %a' "$p")
+      case $kind in missing) mode=$(stat -c %a CHARMAP.MAC) ;; link) mode=600 ;; readonly) mode=444 ;;
+        unreadable) mode=0 ;; *) mode=640 ;; esac
+      [ "$after" = "regular file $mode" ] && cmp -s "$p" before.mac && { [ $kind != link ] || [ -L "$p" ]; } \
+        && echo "ok: default -f on $kind: the defaults, mode $mode" || { echo "FAILED: default -f on $kind: $after"; bad=1; }
+    else
+      [ "$(snapshot "$p")" = "$before" ] && echo "ok: $cmd on $kind: unchanged" \
+        || { echo "FAILED: $cmd on $kind changed it"; bad=1; }
+    fi
+  done
+done <<'TABLE'
+regular     0 0 0 0 -
+missing     2 2 0 1 No such file
+directory   2 2 2 1 is a directory
+fifo        2 2 2 1 is a FIFO
+chardev     2 2 2 1 is a character device
+link        0 0 0 0 -
+dangling    2 2 2 1 to something that does not exist
+readonly    0 0 R 0 Permission denied
+unreadable  R R R R Permission denied
+TABLE
+rm -rf "$work/kinds"
+
 exit $bad
