@@ -37,11 +37,13 @@ Files are read only when they are regular files of at most 64 KB (a symbolic
 link is followed). "default" writes only a regular file, whole or not at all (a
 temporary file renamed over the old, with the old file's mode and owner); a
 symbolic link is followed and the file it points to is replaced, the link
-kept. A directory, device, FIFO, socket or dangling link is refused, as is an
-existing file without --force, and nothing is changed.
+kept. A directory, device, FIFO, socket or dangling link is refused, as are a
+file whose permissions forbid writing it and an existing file without --force,
+and nothing is changed.
 
 Names are printed with every control character as \xNN (and "\" as \x5C);
 --hex prints the bytes themselves.
+
 Exit status: 0 on success (for "check": nothing found), 1 when "check" finds
 something, 2 on an error.)";
 
@@ -110,7 +112,8 @@ int main(int argc, char** argv) {
 
   std::string defaultFile;
   bool force = false;
-  auto* def = app.add_subcommand("default", "Write the default map to FILE");
+  auto* def = app.add_subcommand(
+      "default", "Write the default map to FILE (a regular file; a link's target is replaced)");
   def->add_option("FILE", defaultFile, "File to write, such as CHARMAP.MAC")->required();
   def->add_flag("-f,--force", force, "Replace FILE if it exists");
 

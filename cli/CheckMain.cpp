@@ -39,8 +39,9 @@ a disk with an Apple partition map, whose Apple_HFS partitions are each checked.
 volume (or an HFS wrapper around one) is named and not checked.
 
 Each finding says where it is and what was expected; a summary line ends each
-volume. Exit status: 0 no errors, 1 warnings only, 4 errors, 8 operational
-error (unreadable, not HFS, HFS Plus), 16 usage.)";
+volume. Names from the disk are printed with control characters as \xNN. Exit
+status: 0 no errors, 1 warnings only, 4 errors, 8 operational error
+(unreadable, not HFS, HFS Plus), 16 usage.)";
 
 // The whole target through pread; the size of a block device comes from seeking to its end.
 class FileSource : public ByteSource {

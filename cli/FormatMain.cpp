@@ -69,7 +69,9 @@ The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
 default character map, or through the map file given with --charmap (a
 CHARMAP.MAC, read as the Windows programs read it). Control characters and ':'
-are refused.
+are refused. The map file must be a regular file that "brindlewood-charmap
+check" finds read as it is written; anything else is refused with the reason.
+Names read from the disk are printed with control characters as \xNN.
 
 Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
 label and options give the same bytes; --date sets another one (ISO 8601, such

@@ -83,11 +83,26 @@ if [ -n "$format" ]; then
   # The volume name becomes "A", ESC "[2J", "0 error(s)" in the master directory block.
   printf '\x0fA\x1b[2J0 error(s)' | dd of=esc.img bs=1 seek=1060 conv=notrunc status=none
   if [ -n "$checker" ]; then
-    expect 1 "check a volume named with an escape" -- "$checker" esc.img
+    folder=$'F\e]0;title\a'
+    command -v hmount >/dev/null && hmount esc.img >/dev/null && hmkdir "$folder" && humount
+    expect 1 "check a volume named with an escape" -- "$checker" -v esc.img
     no_raw "check: the volume name escaped" 'HFS volume "A\x1B[2J0 error(s)"'
+    command -v hmount >/dev/null && has out.txt 'F\x1B]0;title\x07/' "check -v: a folder name escaped"
   fi
   expect 0 "format over it" -- "$format" -y "$work/esc.img"
   no_raw "format: the name found escaped" 'a Macintosh disk named "A\x1B[2J0 error(s)"'
+  # A DOS label from the boot sector, and an ext2 label that libblkid reads.
+  truncate -s 1440K dos.img
+  printf '\x29' | dd of=dos.img bs=1 seek=38 conv=notrunc status=none
+  printf 'D\x1b[2J      ' | dd of=dos.img bs=1 seek=43 conv=notrunc status=none
+  printf '\x55\xaa' | dd of=dos.img bs=1 seek=510 conv=notrunc status=none
+  expect 0 "format over a DOS disk" -- "$format" -y "$work/dos.img"
+  no_raw "format: a DOS label escaped" 'a DOS disk labelled "D\x1B[2J"'
+  if command -v mke2fs >/dev/null; then
+    truncate -s 1440K ext.img && mke2fs -q -F -L $'E\e[2J' ext.img >/dev/null 2>&1
+    expect 0 "format over ext2" -- "$format" -y "$work/ext.img"
+    no_raw "format: a libblkid label escaped" 'labelled "E\x1B[2J"'
+  fi
 fi
 
 # Every path argument x what is at the path. Columns: show, check, default -f, format --charmap
