@@ -34,7 +34,7 @@ character set, Windows names in code page 1252. With --hex-in a name is given
 as hex bytes ("80 41 A5"), with --hex it is printed so.
 
 Files are read only when they are regular files of at most 64 KB (a symbolic
-link is followed). "default" writes only a regular file, whole or not at all (a
+link is followed); an empty file name is refused. "default" writes only a regular file, whole or not at all (a
 temporary file renamed over the old, with the old file's mode and owner); a
 symbolic link is followed and the file it points to is replaced, the link
 kept. A directory, device, FIFO, socket or dangling link is refused, as are a
@@ -105,30 +105,38 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
   app.require_subcommand(1);
 
+  // An empty name is no file: refused rather than taken as "no file given".
+  const auto named = [](const std::string& file) {
+    return file.empty() ? std::string("an empty name names no file") : std::string();
+  };
+
   std::string showFile;
   auto* show =
       app.add_subcommand("show", "Print a map file as a table (the defaults without FILE)");
-  show->add_option("FILE", showFile, "Map file");
+  show->add_option("FILE", showFile, "Map file")->check(named);
 
   std::string defaultFile;
   bool force = false;
   auto* def = app.add_subcommand(
       "default", "Write the default map to FILE (a regular file; a link's target is replaced)");
-  def->add_option("FILE", defaultFile, "File to write, such as CHARMAP.MAC")->required();
+  def->add_option("FILE", defaultFile, "File to write, such as CHARMAP.MAC")
+      ->required()
+      ->check(named);
   def->add_flag("-f,--force", force, "Replace FILE if it exists");
 
   std::string checkFile;
   auto* check = app.add_subcommand("check",
                                    "Report lines that a reader would skip, shift or "
                                    "reduce modulo 256, and entries it would not set");
-  check->add_option("FILE", checkFile, "Map file")->required();
+  check->add_option("FILE", checkFile, "Map file")->required()->check(named);
 
   NameOptions toWin, toMac;
   auto* win = app.add_subcommand("to-windows", "Convert a Macintosh name to its Windows form");
   auto* mac = app.add_subcommand("to-mac", "Convert a Windows name to its Macintosh form");
   for (auto [cmd, o] : {std::pair{win, &toWin}, std::pair{mac, &toMac}}) {
     cmd->add_option("NAME", o->name, "The name (UTF-8, or hex bytes with --hex-in)")->required();
-    cmd->add_option("-m,--map", o->map, "Map file (default: the built-in default map)");
+    cmd->add_option("-m,--map", o->map, "Map file (default: the built-in default map)")
+        ->check(named);
     cmd->add_flag("--hex-in", o->hexIn, "NAME is given as hex bytes");
     cmd->add_flag("--hex", o->hexOut, "Print the result as hex bytes");
   }

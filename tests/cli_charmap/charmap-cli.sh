@@ -169,4 +169,16 @@ unreadable  R R R R Permission denied
 TABLE
 rm -rf "$work/kinds"
 
+# An empty name is no file, never "no file given".
+for args in 'show|' 'check|' 'default|-f' 'to-windows|A|--map' 'to-mac|A|-m'; do
+  IFS='|' read -r -a a <<<"$args"
+  expect 2 "${a[*]} with an empty file name" -- "$tool" "${a[@]}" ""
+  has err.txt "an empty name names no file" "${a[0]}: the empty name refused"
+done
+if [ -n "$format" ]; then
+  expect 1 "format --charmap with an empty name" -- "$format" -q --charmap "" "$work/e.img"
+  has err.txt "an empty name names no character map file" "format: the empty name refused"
+  [ ! -e e.img ] && echo "ok: format: nothing written" || { echo "FAILED: e.img made"; bad=1; }
+fi
+
 exit $bad
