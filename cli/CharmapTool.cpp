@@ -350,8 +350,12 @@ bool WriteMapFileAtomically(const std::string& path, const CharMap& map, bool re
   const char* step = "write";
   if (exists) {
     // The owner first: a change of owner clears the set-ID bits that the mode then restores.
-    if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
-        calls.changeOwner(fd, st.st_uid, st.st_gid) != 0) {
+    // The new file's group may come from the folder rather than from us.
+    struct stat made {};
+    if (fstat(fd, &made) != 0) {
+      saved = errno;
+    } else if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+               calls.changeOwner(fd, st.st_uid, st.st_gid) != 0) {
       saved = errno, step = "keep the owner of";
     } else if (calls.changeMode(fd, st.st_mode & 07777) != 0) {
       saved = errno, step = "keep the mode of";

@@ -192,6 +192,7 @@ TEST(WriteMapFileAtomically, KeepsModeOwnerAndLinks) {
     uid_t uid;  // (uid_t)-1: the caller's
     bool throughLink;
     bool rootOnly;
+    bool setGroupFolder = false;  // a new file there takes the folder's group
   };
   const Case cases[] = {
       {"private", 0600, uid_t(-1), false, false},
@@ -200,14 +201,20 @@ TEST(WriteMapFileAtomically, KeepsModeOwnerAndLinks) {
       {"through a link", 0640, uid_t(-1), true, false},
       {"another user's", 0644, 4321, false, true},
       {"another user's, set-user-ID kept", 04755, 4321, false, true},
+      {"our own in a set-group-ID folder", 0644, 0, false, true, true},
   };
   for (const Case& c : cases) {
     if (c.rootOnly && !root) continue;
     TempDir dir;
     const auto real = dir.path / "real.mac";
+    if (c.setGroupFolder) {
+      ASSERT_EQ(chown(dir.path.c_str(), uid_t(-1), 4323), 0);
+      ASSERT_EQ(chmod(dir.path.c_str(), 02775), 0);
+    }
     std::ofstream(real, std::ios::binary) << "old";
+    const gid_t gid = c.setGroupFolder ? 0 : 4322;
     if (c.uid != uid_t(-1)) {
-      ASSERT_EQ(chown(real.c_str(), c.uid, 4322), 0) << c.what;
+      ASSERT_EQ(chown(real.c_str(), c.uid, gid), 0) << c.what;
     }
     ASSERT_EQ(chmod(real.c_str(), c.mode), 0) << c.what;
     auto path = real;
@@ -220,7 +227,7 @@ TEST(WriteMapFileAtomically, KeepsModeOwnerAndLinks) {
     EXPECT_EQ(st.st_mode & 07777, c.mode) << c.what;
     if (c.uid != uid_t(-1)) {
       EXPECT_EQ(st.st_uid, c.uid) << c.what;
-      EXPECT_EQ(st.st_gid, 4322u) << c.what;
+      EXPECT_EQ(st.st_gid, gid) << c.what;
     }
     if (c.throughLink) {
       EXPECT_TRUE(std::filesystem::is_symlink(path)) << c.what;
