@@ -79,106 +79,87 @@ no_raw() {  # no_raw WHAT TEXT
 expect 0 "to-windows of a name with an escape" -- "$tool" to-windows --hex-in "41 1B 5B 32 4A 5C"
 no_raw "charmap: the name escaped" 'A\x1B[2J\x5C'
 if [ -n "$format" ]; then
-  expect 0 "a volume for the names" -- "$format" -q "$work/esc.img" -L Plain
-  # The volume name becomes "A", ESC "[2J", "0 error(s)" in the master directory block.
-  printf '\x0fA\x1b[2J0 error(s)' | dd of=esc.img bs=1 seek=1060 conv=notrunc status=none
+  poke() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+  # A volume named "A", ESC "[2J0 error(s)" with a folder named "F", ESC "]0;title", BEL.
+  expect 0 "a volume for the names" -- "$format" -q "$work/mac.img" -L Plain
+  poke mac.img 1060 '\x0fA\x1b[2J0 error(s)'
+  command -v hmount >/dev/null && hmount mac.img >/dev/null && hmkdir $'F\e]0;title\a' && humount
   if [ -n "$checker" ]; then
-    folder=$'F\e]0;title\a'
-    command -v hmount >/dev/null && hmount esc.img >/dev/null && hmkdir "$folder" && humount
-    expect 1 "check a volume named with an escape" -- "$checker" -v esc.img
+    expect 1 "check a volume named with an escape" -- "$checker" -v mac.img
     no_raw "check: the volume name escaped" 'HFS volume "A\x1B[2J0 error(s)"'
     command -v hmount >/dev/null && has out.txt 'F\x1B]0;title\x07/' "check -v: a folder name escaped"
   fi
-  expect 0 "format over it" -- "$format" -y "$work/esc.img"
-  no_raw "format: the name found escaped" 'a Macintosh disk named "A\x1B[2J0 error(s)"'
-  # A DOS label from the boot sector, and an ext2 label that libblkid reads.
-  truncate -s 1440K dos.img
-  printf '\x29' | dd of=dos.img bs=1 seek=38 conv=notrunc status=none
-  printf 'D\x1b[2J      ' | dd of=dos.img bs=1 seek=43 conv=notrunc status=none
-  printf '\x55\xaa' | dd of=dos.img bs=1 seek=510 conv=notrunc status=none
-  expect 0 "format over a DOS disk" -- "$format" -y "$work/dos.img"
-  no_raw "format: a DOS label escaped" 'a DOS disk labelled "D\x1B[2J"'
-  if command -v mke2fs >/dev/null; then
-    truncate -s 1440K ext.img && mke2fs -q -F -L $'E\e[2J' ext.img >/dev/null 2>&1
-    expect 0 "format over ext2" -- "$format" -y "$work/ext.img"
-    no_raw "format: a libblkid label escaped" 'labelled "E\x1B[2J"'
-  fi
+  truncate -s 1440K dos.img ext.img  # a DOS label in the boot sector; an ext2 label from libblkid
+  poke dos.img 38 '\x29'; poke dos.img 43 'D\x1b[2J      '; poke dos.img 510 '\x55\xaa'
+  mke2fs -q -F -L $'E\e[2J' ext.img >/dev/null 2>&1
+  for row in 'mac.img|a Macintosh disk named "A\x1B[2J0 error(s)"' 'dos.img|a DOS disk labelled "D\x1B[2J"' \
+             'ext.img|an ext2 file system labelled "E\x1B[2J"'; do
+    expect 0 "format over ${row%%|*}" -- "$format" -y "$work/${row%%|*}"
+    no_raw "format: the name on ${row%%|*} escaped" "${row#*|}"
+  done
 fi
 
-# Every path argument x what is at the path. Columns: show, check, default -f, format --charmap
-# (exit status; R: 0 for root, whom permissions do not stop, else refused), then what a refusal
-# says. A path is left as it was unless "default -f" wrote it: then it is a regular file (or the
-# link to one) with the defaults and its mode.
-root=$([ "$(id -u)" = 0 ] && echo 1 || echo 0)
-snapshot() {  # the path itself, and what a link leads to
-  stat -c '%F %a %s %i' "$1" 2>&1
-  [ -L "$1" ] && { stat -L -c '%F %a %s %i' "$1" 2>&1; { sha1sum < "$1"; } 2>&1; }
-  [ -f "$1" ] && [ -r "$1" ] && sha1sum < "$1"
-}
-while read -r kind show check def fmt why; do
-  for col in show check def fmt; do
-    [ "${!col}" = R ] && { [ "$root" = 1 ] && printf -v "$col" 0 || printf -v "$col" '%s' "$([ $col = fmt ] && echo 1 || echo 2)"; }
-  done
-  for cmd in show check def fmt; do
-    p="$work/kinds/$kind-$cmd"; rm -rf "$work/kinds"; mkdir -p "$work/kinds"
+# Every path argument x what is at the path: the exit status of check (1: it found something),
+# default -f and format --charmap (R: 0 for root, whom permissions do not stop, else refused), and
+# what a refusal says.
+# The path is as it was unless "default -f" wrote it: then it holds the defaults with its mode
+# (a link stays a link to the file written).
+snapshot() { stat -c '%F %a %s %i' "$1"; stat -L -c '%F %a %s %i' "$1" && [ -f "$1" ] && sha1sum <"$1"; } 2>&1
+while read -r kind check def fmt mode why; do
+  for cmd in check def fmt; do
+    p="$work/kinds/$kind"; rm -rf "$work/kinds"; mkdir -p "$work/kinds"; [ $kind = noname ] && p=""
     case $kind in
       regular | readonly | unreadable) cp mine.mac "$p"; chmod 640 "$p" ;;
-      missing) ;;
+      empty | big) head -c $([ $kind = big ] && echo 65537 || echo 0) /dev/zero >"$p"; chmod 640 "$p" ;;
+      misread) sed '1s/To [0-9]*/To 300/' mine.mac >"$p"; chmod 640 "$p" ;;
       directory) mkdir "$p" ;;
       fifo) mkfifo "$p" ;;
       chardev) mknod "$p" c 1 3 2>/dev/null || { echo "skipped: $kind (mknod needs root)"; continue; } ;;
-      link) cp mine.mac "$p.target"; chmod 600 "$p.target"; ln -s "$(basename "$p").target" "$p" ;;
+      link) cp mine.mac "$p.mac"; chmod 600 "$p.mac"; ln -s link.mac "$p" ;;
       dangling) ln -s nowhere "$p" ;;
     esac
     [ $kind = readonly ] && chmod 444 "$p"
     [ $kind = unreadable ] && chmod 000 "$p"
-    before=$(snapshot "$p")
+    before=$(snapshot "$p") want=${!cmd}
+    [ "$want" = R ] && want=$([ "$(id -u)" = 0 ] && echo 0 || { [ $cmd = fmt ] && echo 1 || echo 2; })
     case $cmd in
-      show) want=$show; expect "$want" "show on $kind" -- timeout 10 "$tool" show "$p" ;;
-      check) want=$check; expect "$want" "check on $kind" -- timeout 10 "$tool" check "$p" ;;
-      def) want=$def; expect "$want" "default -f on $kind" -- timeout 10 "$tool" default -f "$p" ;;
+      check) expect "$want" "check on $kind" -- timeout 10 "$tool" check "$p" ;;
+      def) expect "$want" "default -f on $kind" -- timeout 10 "$tool" default -f "$p" ;;
       fmt) [ -n "$format" ] || continue
-        want=$fmt; expect "$want" "format --charmap on $kind" -- \
-          timeout 10 "$format" -q --charmap "$p" "$work/kinds/x.img"
-        [ "$want" = 0 ] || [ ! -e "$work/kinds/x.img" ] || { echo "FAILED: $kind: an image was made"; bad=1; } ;;
+        expect "$want" "format --charmap on $kind" -- timeout 10 "$format" -q --charmap "$p" "$work/kinds/x.img" ;;
     esac
-    if [ "$want" != 0 ]; then
-      grep -qF -- "$why" err.txt || { echo "FAILED: $cmd on $kind: no \"$why\" in: $(cat err.txt)"; bad=1; }
-    fi
+    [ "$want" = 0 ] || [ $cmd$want = check1 ] || { grep -qF -- "$why" err.txt && [ ! -e "$work/kinds/x.img" ]; } \
+      || { echo "FAILED: $cmd on $kind: no \"$why\" in: $(cat err.txt), or an image was made"; bad=1; }
+    [ $mode = new ] && mode=$(stat -c %a CHARMAP.MAC)
     if [ $cmd = def ] && [ "$want" = 0 ]; then
-      after=$(stat -L -c '%F %a' "$p")
-      case $kind in missing) mode=$(stat -c %a CHARMAP.MAC) ;; link) mode=600 ;; readonly) mode=444 ;;
-        unreadable) mode=0 ;; *) mode=640 ;; esac
-      [ "$after" = "regular file $mode" ] && cmp -s "$p" before.mac && { [ $kind != link ] || [ -L "$p" ]; } \
-        && echo "ok: default -f on $kind: the defaults, mode $mode" || { echo "FAILED: default -f on $kind: $after"; bad=1; }
+      [ "$(stat -L -c '%F %a' "$p")" = "regular file $mode" ] && cmp -s "$p" before.mac && [ ! -d "$p" ] \
+        && { [ $kind != link ] || [ -L "$p" ]; } && echo "ok: default -f on $kind: the defaults, mode $mode" \
+        || { echo "FAILED: default -f on $kind: $(stat -c '%F %a' "$p")"; bad=1; }
     else
-      [ "$(snapshot "$p")" = "$before" ] && echo "ok: $cmd on $kind: unchanged" \
-        || { echo "FAILED: $cmd on $kind changed it"; bad=1; }
+      [ "$(snapshot "$p")" = "$before" ] && echo "ok: $cmd on $kind: unchanged" || { echo "FAILED: $cmd on $kind changed it"; bad=1; }
     fi
   done
 done <<'TABLE'
-regular     0 0 0 0 -
-missing     2 2 0 1 No such file
-directory   2 2 2 1 is a directory
-fifo        2 2 2 1 is a FIFO
-chardev     2 2 2 1 is a character device
-link        0 0 0 0 -
-dangling    2 2 2 1 to something that does not exist
-readonly    0 0 R 0 Permission denied
-unreadable  R R R R Permission denied
+regular     0 0 0 640 -
+missing     2 0 1 new No such file
+directory   2 2 1 - is a directory
+fifo        2 2 1 - is a FIFO
+chardev     2 2 1 - is a character device
+link        0 0 0 600 -
+dangling    2 2 1 - to something that does not exist
+readonly    0 R 0 444 Permission denied
+unreadable  R R R 0 Permission denied
+empty       1 0 1 640 is empty
+misread     1 0 1 640 line 1: 300 is more than 255
+big         2 0 1 640 is larger than 64 KB
+noname      2 2 1 - names no
 TABLE
 rm -rf "$work/kinds"
 
-# An empty name is no file, never "no file given".
+# An empty name is no file, never "no file given" (format --charmap "": the table's "noname").
 for args in 'show|' 'check|' 'default|-f' 'to-windows|A|--map' 'to-mac|A|-m'; do
   IFS='|' read -r -a a <<<"$args"
-  expect 2 "${a[*]} with an empty file name" -- "$tool" "${a[@]}" ""
-  has err.txt "an empty name names no file" "${a[0]}: the empty name refused"
+  expect 2 "${a[*]} with an empty file name" -- "$tool" "${a[@]}" ""; has err.txt "names no file" "${a[0]}: said why"
 done
-if [ -n "$format" ]; then
-  expect 1 "format --charmap with an empty name" -- "$format" -q --charmap "" "$work/e.img"
-  has err.txt "an empty name names no character map file" "format: the empty name refused"
-  [ ! -e e.img ] && echo "ok: format: nothing written" || { echo "FAILED: e.img made"; bad=1; }
-fi
 
 exit $bad
