@@ -91,11 +91,8 @@ ContentFound ProbeContent(const std::string& path) {
 std::string DescribeContent(const ContentFound& found) {
   if (found.ambiguous) return "signatures of more than one file system";
   if (found.partitionTable) {
-    const std::string& t = found.type;
-    return std::string(t == "dos"   ? "a DOS"
-                       : t == "gpt" ? "a GPT"
-                                    : "a " + PrintableBytes(t)) +
-           " partition table";
+    const std::string t = PrintableBytes(found.type);
+    return std::string(t == "dos" ? "a DOS" : t == "gpt" ? "a GPT" : "a " + t) + " partition table";
   }
   struct Name {
     const char* type;
