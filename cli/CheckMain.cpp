@@ -110,9 +110,7 @@ int CheckOne(ByteSource& source, const std::string& label, const Options& opt) {
 // A DiskCopy 4.2 image: a header this program accepts and exactly the bytes it announces.
 bool ReadDiskCopy(ByteSource& file, DiskCopyHeader& header) {
   uint8_t bytes[kDiskCopyHeaderSize];
-  return file.Size() >= kDiskCopyHeaderSize && file.Read(0, bytes, sizeof bytes) &&
-         DecodeDiskCopyHeader(bytes, header) &&
-         file.Size() == kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+  return file.Read(0, bytes, sizeof bytes) && IsUsableDiskCopyFile(bytes, file.Size(), header);
 }
 
 // The image's checksums against its bytes, then the volume inside it.
@@ -122,12 +120,11 @@ int CheckDiskCopy(ByteSource& file, const DiskCopyHeader& h, const Options& opt)
     std::printf("%s: the DiskCopy image cannot be read\n", opt.target.c_str());
     return kOperational;
   }
-  const uint32_t data = DiskCopyChecksum(bytes.data(), h.dataSize);
-  const uint32_t tags = DiskCopyTagChecksum(bytes.data() + h.dataSize, h.tagSize);
+  const DiskCopySums sums = SumDiskCopyImage(bytes.data(), h);
   const std::string label = opt.target + " (DiskCopy 4.2 \"" + cli::MacToUtf8(h.name) + "\")";
   int status = 0;
-  for (const auto& [what, stored, actual] :
-       {std::tuple{"data", h.dataChecksum, data}, std::tuple{"tag", h.tagChecksum, tags}}) {
+  for (const auto& [what, stored, actual] : {std::tuple{"data", h.dataChecksum, sums.data},
+                                             std::tuple{"tag", h.tagChecksum, sums.tag}}) {
     if (stored == actual) continue;
     std::printf("ERROR   %s: the header's %s checksum is %08X, the image's %s sums to %08X\n",
                 label.c_str(), what, stored, what, actual);

@@ -59,6 +59,11 @@ bool DecodeDiskCopyHeader(const uint8_t* b, DiskCopyHeader& h) {
          h.privateWord == kDiskCopyPrivate;
 }
 
+bool IsUsableDiskCopyFile(const uint8_t* headerBytes, uint64_t fileSize, DiskCopyHeader& header) {
+  return fileSize >= kDiskCopyHeaderSize && DecodeDiskCopyHeader(headerBytes, header) &&
+         fileSize == kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+}
+
 uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
   for (size_t i = 0; i + 1 < size; i += 2) {
     sum += GetU16BE(data + i);
@@ -70,6 +75,11 @@ uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
 uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size) {
   constexpr size_t kUnsummed = 12;
   return size > kUnsummed ? DiskCopyChecksum(tags + kUnsummed, size - kUnsummed) : 0;
+}
+
+DiskCopySums SumDiskCopyImage(const uint8_t* dataAndTags, const DiskCopyHeader& h) {
+  return {DiskCopyChecksum(dataAndTags, h.dataSize),
+          DiskCopyTagChecksum(dataAndTags + h.dataSize, h.tagSize)};
 }
 
 }  // namespace brind
