@@ -12,37 +12,39 @@ const char* ForkName(uint8_t fork) { return fork == kResourceFork ? "resource" :
 // Which file and fork claimed each allocation block.
 class BlockOwners {
  public:
-  explicit BlockOwners(uint32_t blocks) : owner_(blocks, 0), fork_(blocks, 0) {}
+  explicit BlockOwners(uint32_t blocks) : owner_(blocks, 0), fork_(blocks, kUnclaimed) {}
 
   void Claim(uint32_t fileId, uint8_t forkType, const std::vector<Extent>& extents,
              Findings& findings) {
     for (const Extent& e : extents) {
       uint32_t firstClash = 0, clashes = 0, other = 0;
       for (uint32_t b = e.start; b < e.start + e.count; ++b) {
-        if (owner_[b] != 0) {
+        if (fork_[b] != kUnclaimed) {
           if (clashes++ == 0) {
             firstClash = b;
-            other = owner_[b] - 1;
+            other = owner_[b];
           }
           continue;
         }
-        owner_[b] = fileId + 1;
-        fork_[b] = forkType;
+        owner_[b] = fileId;
+        fork_[b] = forkType == kResourceFork ? kResource : kData;
       }
       if (clashes != 0)
         findings.Error("claimed twice", Format("block %u", firstClash),
                        Format("claimed twice: by file %u (%s fork) and by file %u (%s fork); %u "
                               "block(s) of extent %u+%u",
-                              other, ForkName(fork_[firstClash]), fileId, ForkName(forkType),
+                              other, ForkName(Fork(firstClash)), fileId, ForkName(forkType),
                               clashes, e.start, e.count));
     }
   }
-  bool Claimed(uint32_t b) const { return owner_[b] != 0; }
-  uint32_t Owner(uint32_t b) const { return owner_[b] - 1; }
-  uint8_t Fork(uint32_t b) const { return fork_[b]; }
+  bool Claimed(uint32_t b) const { return fork_[b] != kUnclaimed; }
+  uint32_t Owner(uint32_t b) const { return owner_[b]; }
+  uint8_t Fork(uint32_t b) const { return fork_[b] == kResource ? kResourceFork : kDataFork; }
 
  private:
-  std::vector<uint32_t> owner_;  // file ID + 1 (0 = unclaimed)
+  // Any 32-bit number can be a damaged file's ID, so whether a block is claimed is kept apart.
+  enum : uint8_t { kUnclaimed, kData, kResource };
+  std::vector<uint32_t> owner_;
   std::vector<uint8_t> fork_;
 };
 
@@ -57,7 +59,7 @@ void CheckBitmap(ByteSource& source, const MasterDirectory& m, const BlockOwners
   summary.metadataBytes += bitmap.size();
   auto marked = [&](uint32_t b) { return ((bitmap[b / 8] >> (7 - b % 8)) & 1) != 0; };
   // Runs of blocks, each reported once: marked but unclaimed, and claimed but unmarked.
-  auto runs = [&](bool wantMarked, const char* kind, const char* what) {
+  auto runs = [&](bool wantMarked, Severity severity, const char* kind, const char* what) {
     auto bad = [&](uint32_t x) {
       return wantMarked ? (marked(x) && !owners.Claimed(x)) : (!marked(x) && owners.Claimed(x));
     };
@@ -68,17 +70,30 @@ void CheckBitmap(ByteSource& source, const MasterDirectory& m, const BlockOwners
       }
       uint32_t e = b;
       while (e + 1 < m.blocks && bad(e + 1)) ++e;
-      findings.Error(kind, e == b ? Format("block %u", b) : Format("blocks %u-%u", b, e),
-                     wantMarked ? std::string(what)
-                                : Format("%s (file %u, %s fork)", what, owners.Owner(b),
-                                         ForkName(owners.Fork(b))));
+      findings.Add(severity, kind, e == b ? Format("block %u", b) : Format("blocks %u-%u", b, e),
+                   wantMarked ? std::string(what)
+                              : Format("%s (file %u, %s fork)", what, owners.Owner(b),
+                                       ForkName(owners.Fork(b))));
       b = e + 1;
     }
   };
   uint32_t used = 0;
   for (uint32_t b = 0; b < m.blocks; ++b) used += marked(b);
-  runs(true, "marked unclaimed", "marked in the bitmap but claimed by no file");
-  runs(false, "claimed unmarked", "claimed but not marked in the bitmap");
+  // Blocks marked but unclaimed only waste space; blocks claimed but free would be given to
+  // another file.
+  if (m.hybridIso) {
+    uint32_t shared = 0;
+    for (uint32_t b = 0; b < m.blocks; ++b) shared += marked(b) && !owners.Claimed(b);
+    if (shared != 0)
+      findings.Note("marked unclaimed", "bitmap",
+                    Format("%u block(s) marked in use and claimed by no HFS file: on a hybrid "
+                           "disc they hold the ISO 9660 side (legal)",
+                           shared));
+  } else {
+    runs(true, Severity::kWarning, "marked unclaimed",
+         "marked in the bitmap but claimed by no file (space lost, no data at risk)");
+  }
+  runs(false, Severity::kError, "claimed unmarked", "claimed but not marked in the bitmap");
   uint32_t stray = 0;
   for (size_t b = m.blocks; b < bytes * 8; ++b) stray += marked(static_cast<uint32_t>(b));
   if (stray)

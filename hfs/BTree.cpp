@@ -130,6 +130,23 @@ void BTreeFile::ReadHeader(Findings& findings) {
   const auto type = static_cast<int8_t>(node[nd::ndType]);
   if (type != kHeaderNode)
     findings.Error("B-tree header", where, Format("node type is %d, expected 1 (header)", type));
+  const uint16_t records = GetU16BE(node + nd::ndNRecs);
+  if (records != kHeaderNodeRecords)
+    findings.Error("B-tree header", where,
+                   Format("holds %u records, expected 3 (header, user data, map)", records));
+  // The three records and the free space after them, in order and inside the node.
+  uint16_t last = 0;
+  for (size_t i = 0; i <= kHeaderNodeRecords; ++i) {
+    const uint16_t offset = GetU16BE(node + RecordOffsetAt(i));
+    const size_t least = i == 0 ? kNodeDescriptorSize : size_t{last} + 1;
+    if (offset < least || offset > RecordOffsetAt(kHeaderNodeRecords)) {
+      findings.Error("B-tree header", where,
+                     Format("record offset %zu is %u, expected %zu to %zu", i, offset, least,
+                            RecordOffsetAt(kHeaderNodeRecords)));
+      break;
+    }
+    last = offset;
+  }
   const uint8_t* r = node + kHeaderRecordOffset;
   header_.depth = GetU16BE(r + bth::bthDepth);
   header_.root = GetU32BE(r + bth::bthRoot);
@@ -168,6 +185,10 @@ void BTreeFile::FollowMapNodes(Findings& findings) {
       findings.Error("B-tree map", Where(n), "is linked as a map node but is not one");
       break;
     }
+    const uint16_t records = GetU16BE(Node(n) + nd::ndNRecs);
+    if (records != kMapNodeRecords)
+      findings.Error("B-tree map", Where(n),
+                     Format("a map node holds %u records, expected 1", records));
     reached_[n] = 1;
     mapNodes_.push_back(n);
   }

@@ -23,6 +23,10 @@ void CheckBTreeMap(const BTreeFile& t, Findings& findings) {
                    to = GetU16BE(node + RecordOffsetAt(1));
     if (from == kNodeDescriptorSize && from < to && to <= RecordOffsetAt(1))
       maps.push_back({node + from, size_t{to} - from});
+    else
+      findings.Error("B-tree map", Format("%s node %u", t.Name(), n),
+                     Format("the map record runs from %u to %u, expected 14 to at most %zu", from,
+                            to, RecordOffsetAt(1)));
   }
   const uint32_t nodes = t.Nodes();
   std::vector<uint8_t> inMap(nodes, 0);
@@ -53,7 +57,7 @@ void CheckBTreeMap(const BTreeFile& t, Findings& findings) {
     if (!t.Reached(n) && !inMap[n]) {
       const uint8_t* node = t.Node(n);
       if (std::any_of(node, node + kNodeSize, [](uint8_t b) { return b != 0; }))
-        findings.Warn("stale node", where, "is free but holds stale bytes");
+        findings.Note("stale node", where, "is free and still holds old bytes (legal)");
     }
   }
   const uint32_t free = nodes - marked;

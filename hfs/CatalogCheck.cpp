@@ -34,9 +34,8 @@ void CheckThreads(const Catalog& catalog, Findings& findings,
     if (t.folder) ++folders[t.id].threads;
     const auto* name = reinterpret_cast<const uint8_t*>(t.name.data());
     const auto* targetName = reinterpret_cast<const uint8_t*>(target->name.data());
-    if (t.parent != target->parent ||
-        CompareMacNames(name, t.name.size(), targetName, target->name.size()) != 0 ||
-        t.name.size() != target->name.size())
+    // The same bytes: only the catalog's key order folds case.
+    if (t.parent != target->parent || t.name != target->name)
       findings.Error(
           "thread name", where,
           Format("the thread of %u names parent %u \"%s\", the record is in %u as \"%s\"", t.id,
@@ -79,9 +78,19 @@ void CheckCatalog(const VolumeReader& reader, Findings& findings, CheckSummary& 
   std::unordered_map<uint32_t, FolderState> folders;
   uint32_t maxId = cnid::kFirstUser - 1;
   uint32_t files = 0;
+  const uint32_t next = reader.Mdb().U32(mdb::drNxtCNID);
   for (const CatalogEntry& e : catalog.entries) {
     if (e.name.empty())
       findings.Error("name length", EntryWhere(e), "an empty name; names have 1 to 31 bytes");
+    const bool root = e.folder && e.id == cnid::kRootFolder;
+    if (e.id < cnid::kFirstUser && !root)
+      findings.Error("reserved ID", EntryWhere(e),
+                     Format("%s ID %u is reserved (below 16, only the root folder's 2 is given)",
+                            e.folder ? "folder" : "file", e.id));
+    else if (e.id >= next)
+      findings.Error("ID past drNxtCNID", EntryWhere(e),
+                     Format("%s ID %u is not below drNxtCNID %u, the next ID to be given",
+                            e.folder ? "folder" : "file", e.id, next));
     maxId = std::max(maxId, e.id);
     if (e.folder)
       folders[e.id];
@@ -157,7 +166,6 @@ void CheckCatalog(const VolumeReader& reader, Findings& findings, CheckSummary& 
   expect("drNmRtDirs", m.U16(mdb::drNmRtDirs), rootFolders, "folders in the root folder");
   expect("drFilCnt", m.U32(mdb::drFilCnt), files, "files");
   expect("drDirCnt", m.U32(mdb::drDirCnt), folderCount, "folders besides the root");
-  const uint32_t next = m.U32(mdb::drNxtCNID);
   if (next <= maxId)
     findings.Error(
         "MDB counts", kMdbWhere,

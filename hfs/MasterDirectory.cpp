@@ -1,6 +1,7 @@
 #include "hfs/MasterDirectory.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace brind {
 
@@ -85,6 +86,10 @@ bool ReadMasterDirectory(ByteSource& source, Findings& findings, MasterDirectory
     findings.Error("MDB", kMdbWhere,
                    Format("the volume name is %u bytes long, expected 1 to 27", nameLength));
   if (!sound) return false;
+  // An ISO 9660 primary volume descriptor at 32 KB.
+  uint8_t iso[6];
+  m.hybridIso =
+      source.Read(32768, iso, sizeof iso) && iso[0] == 1 && std::memcmp(iso + 1, "CD001", 5) == 0;
   // The alternate MDB follows the allocation blocks, in the volume's last sector but one.
   if (m.VolumeEnd() + 2 * kHfsSectorSize > m.sourceSize) {
     m.truncated = true;

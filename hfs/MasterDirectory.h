@@ -35,6 +35,9 @@ struct MasterDirectory {
   uint32_t bitmapStart = 0, bitmapSectors = 0;
   uint64_t sourceSize = 0;  // what the target holds
   bool truncated = false;   // the target ends before the volume and its alternate MDB
+  // The HFS side of a hybrid ISO 9660 disc: its blocks hold the ISO's structures and files
+  // too, and it need not end with an alternate MDB.
+  bool hybridIso = false;
 
   uint16_t U16(size_t offset) const { return GetU16BE(bytes.data() + offset); }
   uint32_t U32(size_t offset) const { return GetU32BE(bytes.data() + offset); }

@@ -15,6 +15,11 @@ void CheckAlternateMdb(ByteSource& source, const MasterDirectory& mdb, Findings&
     findings.Error("alternate MDB", where, "cannot be read");
     return;
   }
+  if (GetU16BE(alt) != kHfsSigWord && mdb.hybridIso) {
+    findings.Note("alternate MDB", where,
+                  "holds no alternate MDB, as hybrid ISO 9660 discs often do not (legal)");
+    return;
+  }
   if (GetU16BE(alt) != kHfsSigWord) {
     findings.Error("alternate MDB", where,
                    Format("signature is 0x%04X, expected 0x4244 (\"BD\")", GetU16BE(alt)));

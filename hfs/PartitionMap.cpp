@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/Bytes.h"
 
@@ -33,6 +34,27 @@ bool ReadApplePartitionMap(ByteSource& source, std::vector<Partition>& partition
     partitions.push_back(p);
   }
   return true;
+}
+
+std::vector<std::vector<std::string>> PartitionProblems(const std::vector<Partition>& partitions,
+                                                        uint64_t diskSize) {
+  std::vector<std::vector<std::string>> problems(partitions.size());
+  for (size_t i = 0; i < partitions.size(); ++i) {
+    const Partition& p = partitions[i];
+    if (p.offset > diskSize || p.size > diskSize - p.offset)
+      problems[i].push_back("the partition map says it runs to byte " +
+                            std::to_string(p.offset + p.size) + ", past the end of the disk at " +
+                            std::to_string(diskSize));
+    for (size_t j = 0; j < partitions.size(); ++j) {
+      const Partition& q = partitions[j];
+      if (j == i || p.size == 0 || q.size == 0) continue;
+      if (p.offset < q.offset + q.size && q.offset < p.offset + p.size)
+        problems[i].push_back("it overlaps partition " + std::to_string(q.entry) + " (bytes " +
+                              std::to_string(q.offset) + " to " +
+                              std::to_string(q.offset + q.size) + ")");
+    }
+  }
+  return problems;
 }
 
 }  // namespace brind

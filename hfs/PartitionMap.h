@@ -19,4 +19,9 @@ struct Partition {
 // the list.
 bool ReadApplePartitionMap(ByteSource& source, std::vector<Partition>& partitions);
 
+// What is wrong with where each partition lies on a disk of diskSize bytes, per partition: an
+// extent that runs past the end of the disk, one that overlaps another partition's.
+std::vector<std::vector<std::string>> PartitionProblems(const std::vector<Partition>& partitions,
+                                                        uint64_t diskSize);
+
 }  // namespace brind

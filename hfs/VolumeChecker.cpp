@@ -20,6 +20,7 @@ CheckResult CheckVolume(ByteSource& target, const CheckOptions& options) {
   summary.volumeName = mdb.name;
   summary.blockSize = mdb.blockSize;
   summary.totalBlocks = mdb.blocks;
+  summary.hybridIso = mdb.hybridIso;
   if (usable) {
     // 1. The master directory blocks.
     summary.metadataBytes = 2 * kHfsSectorSize;

@@ -21,6 +21,7 @@ struct CheckSummary {
   uint32_t files = 0, folders = 0;  // folders without the root
   uint32_t blockSize = 0, totalBlocks = 0, usedBlocks = 0, freeBlocks = 0;
   uint64_t volumeBytes = 0;
+  bool hybridIso = false;  // the HFS side of a hybrid ISO 9660 disc
   uint64_t bytesRead = 0, reads = 0;
   uint64_t metadataBytes = 0;  // MDBs, bitmap and both B-tree files: the least a check must read
 };
