@@ -198,14 +198,17 @@ bool ExplainDiskCopy(ByteSource& file, const Options& opt, int& status) {
 }
 
 int Run(const Options& opt) {
-  const int fd = open(opt.target.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a FIFO must not wait for a writer before it can be refused.
+  const int fd = open(opt.target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, opt.target.c_str(), std::strerror(errno));
     return kOperational;
   }
   struct stat st {};
-  const off_t end = lseek(fd, 0, SEEK_END);
-  if (fstat(fd, &st) != 0 || end < 0 || S_ISDIR(st.st_mode)) {
+  const bool usable = fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) &&
+                      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+  const off_t end = usable ? lseek(fd, 0, SEEK_END) : -1;
+  if (end < 0) {
     std::fprintf(stderr, "%s: %s: not an image file or a block device\n", kProgram,
                  opt.target.c_str());
     close(fd);

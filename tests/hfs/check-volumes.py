@@ -341,5 +341,21 @@ if code != 8:
 code, out = check(filled, "--bogus")
 if code != 16:
     fail(f"an unknown option: exit {code}")
+os.mkfifo(f"{work}/fifo")
+os.symlink(filled, f"{work}/link.img")
+for what, target, status, finding in [
+        ("a FIFO", f"{work}/fifo", 8, "not an image file or a block device"),
+        ("a directory", work, 8, "not an image file or a block device"),
+        ("a character device", "/dev/null", 8, "not an image file or a block device"),
+        ("a link to an image", f"{work}/link.img", 0, r'"Filled": 2\d\d files')]:
+    try:
+        r = subprocess.run([checker, "-q", target], capture_output=True, text=True, timeout=10)
+        code, out = r.returncode, r.stdout + r.stderr
+    except subprocess.TimeoutExpired:
+        code, out = "a hang", ""
+    if code != status or finding not in out and not re.search(finding, out):
+        fail(f"{what} as the target: exit {code} (expected {status})\n{out}")
+    else:
+        print("ok: the target is", what)
 print(f"{failures} failure(s)")
 sys.exit(1 if failures else 0)
