@@ -15,6 +15,7 @@ bool BTreeFile::Load(ByteSource& source, const MasterDirectory& mdb,
   std::vector<Extent> load;
   uint64_t total = 0;
   for (const Extent& e : extents) {
+    if (e.count == 0 || !mdb.Inside(e)) continue;  // reported where the extents were read
     const std::string where =
         Format("%s file, blocks %u-%u", name_, e.start, e.start + e.count - 1);
     if (mdb.BlockOffset(e.start) + uint64_t{e.count} * mdb.blockSize > mdb.sourceSize) {

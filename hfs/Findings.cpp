@@ -45,9 +45,10 @@ std::string Findings::Name(const uint8_t* p, size_t n) const {
 std::vector<Finding> Findings::Take() {
   for (const auto& [kind, entry] : counts_)
     if (entry.first > kMaxReported)
-      list_.push_back({entry.second, "checker",
-                       Format("%zu more finding(s) of this kind: %s", entry.first - kMaxReported,
-                              kind.c_str())});
+      list_.push_back(
+          {entry.second, "checker",
+           Format("%zu more finding(s) of this kind: %s", entry.first - kMaxReported, kind.c_str()),
+           entry.first - kMaxReported});
   counts_.clear();
   return std::move(list_);
 }

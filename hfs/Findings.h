@@ -20,6 +20,7 @@ struct Finding {
   Severity severity;
   std::string where;  // "MDB (sector 2)", "catalog node 7 record 3", "blocks 120-131", ...
   std::string what;   // what is wrong, with what was expected
+  size_t count = 1;   // findings this line stands for: more than one on a kind's overflow line
 };
 
 // printf into a std::string (findings are short).

@@ -42,8 +42,10 @@ CheckResult CheckVolume(ByteSource& target, const CheckOptions& options) {
 }
 
 size_t CheckResult::Count(Severity s) const {
-  return static_cast<size_t>(std::count_if(findings.begin(), findings.end(),
-                                           [s](const Finding& f) { return f.severity == s; }));
+  size_t n = 0;
+  for (const Finding& f : findings)
+    if (f.severity == s) n += f.count;
+  return n;
 }
 
 int CheckResult::ExitStatus() const {

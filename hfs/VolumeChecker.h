@@ -39,7 +39,7 @@ struct CheckResult {
   CheckSummary summary;
   std::vector<std::string> tree;  // with listTree: one line per folder and file, indented
 
-  size_t Count(Severity s) const;
+  size_t Count(Severity s) const;  // every finding, those past a kind's cap included
   // 0 clean, 1 warnings only, 4 errors, 8 not checked (not HFS, HFS Plus, unreadable).
   int ExitStatus() const;
 };
