@@ -24,7 +24,7 @@ struct Finding {
 };
 
 // printf into a std::string (findings are short).
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...);
 
 // A name from the disk with every byte outside printable ASCII written as \xNN.
 std::string EscapedName(std::string_view mac);
