@@ -35,9 +35,10 @@ B-trees node by node (links, heights, key order, index keys, maps, counts) and
 the catalog (threads, parents, valences, names, the volume's counts).
 
 TARGET is an image file or a block device holding one volume, a DiskCopy 4.2
-image (its data and tag checksums are checked too, then the disk inside it), or
-a disk with an Apple partition map, whose Apple_HFS partitions are each checked. An HFS Plus
-volume (or an HFS wrapper around one) is named and not checked.
+image (its header and its data and tag checksums are checked too, then the disk
+inside it), or a disk with an Apple partition map, whose Apple_HFS partitions
+are each checked. An HFS Plus volume (or an HFS wrapper around one) is named
+and not checked.
 
 A hybrid ISO 9660/HFS disc is checked for what HFS requires of it; the blocks
 its ISO 9660 side uses and its missing alternate MDB are legal there.
@@ -47,9 +48,9 @@ volume, counting every finding above it. An ERROR puts data at risk (blocks
 that two files claim or that the bitmap leaves free, broken B-trees, records
 that contradict each other). A WARNING wastes space or departs from habit but
 loses nothing (blocks marked in use that no file claims, a volume not
-unmounted cleanly); nothing is corrected, by this or any other run. With -v,
-NOTE lines tell what is legal but unusual (free B-tree nodes that still hold
-old bytes) and change nothing.
+unmounted cleanly). Nothing is ever corrected: the checker only reads. With
+-v, NOTE lines tell what is legal but unusual (free B-tree nodes that still
+hold old bytes) and change no exit status.
 
 Exit status: 0 no errors or warnings, 1 warnings only (nothing was changed or
 corrected), 4 errors, 8 operational error (unreadable, not HFS, HFS Plus, out
