@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t diskSize = data[0] < 0x20 ? std::min<size_t>(size - 1, kDisk) : kDisk;
   static std::vector<uint8_t> disk;  // kept from run to run: no 1.44 MB allocation each time
   disk.assign(diskSize, 0);
-  std::memcpy(disk.data(), data + 1, std::min(size - 1, diskSize));
+  if (diskSize != 0) std::memcpy(disk.data(), data + 1, std::min(size - 1, diskSize));
   if (diskSize == kDisk) std::memcpy(&disk[kDisk - 1024], &disk[1024], 512);
   brind::MemorySource source(disk.data(), disk.size());
   brind::CheckOptions options;
