@@ -193,6 +193,7 @@ def clear_bit(img, block):
 
 docs_id = struct.unpack_from(">I", base, record(b"Docs")[1] + 6)[0]
 next_id = struct.unpack_from(">I", base, 1024 + 0x1E)[0]
+deep_id = struct.unpack_from(">I", base, record(b"Deep")[1] + 6)[0]
 
 
 def tree_start(img, extents_field):
@@ -305,6 +306,10 @@ faults = [
      4, r"file ID 4294967295 is not below drNxtCNID", {"absent": r"claimed by no file"}),
     ("thread name differs only in case", lambda img: img.__setitem__(record(b"", docs_id)[1] + 15, ord("d")),
      4, rf'thread of {docs_id} names parent 2 "docs", the record is in 2 as "Docs"'),
+    ("parents in a loop", lambda img: u32(img, record(b"Docs")[0] + 2, deep_id),
+     4, rf"folder {docs_id} is not reached from the root \(its parents form a loop\)"),
+    ("hybrid disc with a wrong free count", lambda img: u16(img, 1024 + 0x22, img[1024 + 0x22] * 256 + img[1024 + 0x23] + 1),
+     4, r"ERROR   MDB \(sector 2\): drFreeBks is 1, but the bitmap leaves 0 blocks free", {"base": f"{work}/hybrid.iso"}),
     ("over-marked bitmap (a warning)", over_mark,
      1, r"WARNING block 2800: marked in the bitmap but claimed by no file", {"absent": "ERROR"}),
     ("catalog extents repeated up to 4 GB, under a 64 MB limit", repeat_catalog_extents,
