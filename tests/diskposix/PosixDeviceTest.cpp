@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "disk/DiskServices.h"
 #include "disk/posix/DiskCopyImage.h"
 #include "disk/posix/PosixDevice.h"
+#include "disk/posix/UfiDrive.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/ScriptedPrompts.h"
 
@@ -91,7 +93,10 @@ TEST_F(PosixDeviceTest, ImageSectorsTracksAndDriveCheck) {
   for (size_t i = 54 * 512; i < 72 * 512; ++i) expected[i] = 0xF6;
   EXPECT_EQ(after, expected);
   EXPECT_EQ(device.reads(), 1u);
-  EXPECT_EQ(device.writes(), 1u);
+  // The track counts as its 18 sectors, as its bytes do.
+  EXPECT_EQ(device.writes(), 19u);
+  EXPECT_EQ(device.bytesWritten(), device.writes() * 512);
+  EXPECT_EQ(device.tracksFormatted(), 1u);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -292,6 +297,70 @@ TEST_F(PosixDeviceTest, ClearedSectorsOfAnImageAreHoles) {
   struct stat st {};
   ASSERT_EQ(stat(image.c_str(), &st), 0);
   EXPECT_LT(st.st_blocks * 512, 1024 * 1024);
+}
+
+// SG_IO as the kernel answers it: CHECK CONDITION always comes with DRIVER_SENSE (0x08) in
+// driver_status and the sense bytes; only the host status and the driver's own failure bits mean
+// the command never reached the drive.
+TEST(SgioTransportTest, HeaderFieldsAsTheKernelReturnsThem) {
+  constexpr uint8_t kProtected[] = {0x70, 0, 0x07, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x27, 0};
+  constexpr uint8_t kNoMedium[] = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x3A, 0};
+  constexpr uint8_t kUnformatted[] = {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x30, 0};
+  struct Case {
+    const char* what;
+    int rc;  // of the ioctl
+    uint8_t status;
+    uint16_t host, driver;
+    const uint8_t* sense;
+    uint8_t senseLength;
+    int resid;
+    bool delivered, good;
+    DiskStatus write;  // what a failed write then reports
+    size_t received;
+  };
+  const Case cases[] = {
+      {"good", 0, 0x00, 0, 0, nullptr, 0, 0, true, true, kDiskOk, 8},
+      {"short answer", 0, 0x00, 0, 0, nullptr, 0, 3, true, true, kDiskOk, 5},
+      {"write-protected", 0, 0x02, 0, 0x08, kProtected, 14, 8, true, false, kDiskWriteProtected, 0},
+      {"no disk", 0, 0x02, 0, 0x08, kNoMedium, 14, 8, true, false, kDiskNotReady, 0},
+      {"unformatted", 0, 0x02, 0, 0x08, kUnformatted, 14, 8, true, false, kDiskSectorNotFound, 0},
+      {"check condition without sense", 0, 0x02, 0, 0x08, nullptr, 0, 8, true, false,
+       kDiskGeneralFailure, 0},
+      {"drive unplugged (DID_NO_CONNECT)", 0, 0x00, 0x01, 0, nullptr, 0, 8, false, false,
+       kDiskGeneralFailure, 0},
+      {"time-out (DID_TIME_OUT)", 0, 0x00, 0x03, 0, nullptr, 0, 8, false, false,
+       kDiskGeneralFailure, 0},
+      {"driver error with sense", 0, 0x02, 0, 0x08 | 0x04, kProtected, 14, 8, false, false,
+       kDiskGeneralFailure, 0},
+      {"driver time-out", 0, 0x00, 0, 0x06, nullptr, 0, 8, false, false, kDiskGeneralFailure, 0},
+      {"ioctl refused", -1, 0x00, 0, 0, nullptr, 0, 0, false, false, kDiskGeneralFailure, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sg_io_hdr_t sent{};
+    SgioTransport transport([&](sg_io_hdr_t& io) {
+      sent = io;
+      io.status = c.status;
+      io.masked_status = static_cast<uint8_t>(c.status >> 1);
+      io.host_status = c.host;
+      io.driver_status = c.driver;
+      io.resid = c.resid;
+      if (c.sense) std::memcpy(io.sbp, c.sense, std::min<size_t>(c.senseLength, io.mx_sb_len));
+      io.sb_len_wr = c.sense ? c.senseLength : 0;
+      return c.rc;
+    });
+    uint8_t data[8] = {};
+    const ufi::CommandResult r = transport.Execute(ufi::ModeSense(0x3F, 8), data, 8, true);
+    EXPECT_EQ(sent.dxfer_direction, SG_DXFER_FROM_DEV);
+    EXPECT_EQ(sent.dxfer_len, 8u);
+    EXPECT_EQ(r.delivered, c.delivered);
+    EXPECT_EQ(r.good, c.good);
+    EXPECT_EQ(r.received, c.received);
+    if (!c.good) {
+      EXPECT_EQ(ufi::StatusOfSense(r.sense, ufi::Operation::kWrite),
+                c.delivered ? c.write : kDiskGeneralFailure);
+    }
+  }
 }
 
 }  // namespace
