@@ -44,7 +44,10 @@ and --size must then match it. SIZE is in bytes or with K, M or G: 400K, 720K,
 the size of its medium: it must be a 3.5-inch 1.44 MB drive and must not be
 mounted, and --size is refused. A USB drive must say so itself (a USB stick,
 card reader or hard disk is refused, and so is a floppy disk of another
-capacity).
+capacity). A symbolic link is followed to the image or drive it names; no
+image is created through a link to a path that does not exist. A directory,
+FIFO or character device is refused, and so are empty values of TARGET,
+--size and --date.
 
 --image-format dc42 writes the volume inside a DiskCopy 4.2 image (the default
 for a new file named *.dc42, *.image or *.diskcopy42; only 400K, 720K, 800K and
@@ -53,17 +56,27 @@ it is, and gets the volume name and new checksums.
 
 Before writing anything the tool looks at the disk and says what it holds: a
 DOS disk, a Macintosh disk (and its name), any other file system or partition
-table that libblkid knows (and its label), or a blank disk. Overwriting
-anything but a blank disk takes a yes to the question, or -y; with no terminal
-to ask on and without -y the tool refuses. A quick format needs a Macintosh
-disk: on any other disk it becomes a full format. A full format sets the medium
-and formats the 160 tracks, then writes the file system; a quick format only
-writes the file system. Only floppy sizes have tracks: for any other size
---full is refused and a disk that is not a Macintosh disk gets a new volume
-without a track pass. Ctrl-C or SIGTERM stops the format between two steps; a
-quick format stopped that way leaves a disk that is no longer a Macintosh disk.
-A missing or write-protected disk is reported; on a terminal the tool then
-offers to retry.
+table that libblkid knows (and its label), data of an unknown kind, or a blank
+disk. Only a disk that holds nothing is blank: its first 64 KB and last 8 KB
+are all zeros or all the filler a track format leaves, or (in a drive) cannot
+be read because the disk was never formatted. Overwriting anything but a blank
+disk takes a yes to the question, or -y; with no terminal to ask on and
+without -y the tool refuses and writes nothing. A quick format needs a
+Macintosh disk: on any other disk it becomes a full format. A full format sets
+the medium and formats the 160 tracks, then writes the file system; a quick
+format only writes the file system. Only floppy sizes have tracks: for any
+other size --full is refused and a disk that is not a Macintosh disk gets a
+new volume without a track pass (a new image, which holds only zeros, gets no
+track pass either unless --full asks for one).
+
+Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM and SIGPIPE stop
+the format between two steps: a stop before the format's first write leaves
+the disk as it was, a stop in the track pass leaves formatted tracks and no
+volume, a stop while the file system is written leaves a disk that is no
+longer a Macintosh disk, and a stop after the last write leaves the complete
+volume and says so. A pipe closed on the tool's output does not stop
+it. A missing or write-protected disk is reported, and on a terminal the tool
+then offers to retry; a read-only image file is reported as such.
 
 The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -73,11 +86,14 @@ are refused.
 
 Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
 label and options give the same bytes; --date sets another one (ISO 8601, such
-as 2024-05-31T14:30:00, kept as the wall-clock time written) or "now".
+as 2024-05-31T14:30:00, kept as the wall-clock time written; with a zone, Z or
++02:00, the local time of that instant) or "now".
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
-Exit status: 0 when the disk was formatted; 130 when stopped by Ctrl-C, 143 by
-SIGTERM; 1 otherwise, with the reason. A refusal writes nothing.)";
+Exit status: 0 when the disk was formatted; 128 + the signal's number when
+stopped by a signal (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, ...), also when the
+stop came after the last write; 1 otherwise, with the reason. A refusal writes
+nothing.)";
 
 bool IsSymbolicLink(const std::string& path) {
   struct stat st {};
@@ -432,13 +448,14 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"raw", "dc42"}));
   auto* date =
       app.add_option("--date", opt.date,
-                     "Date of the volume, ISO 8601 (2024-05-31T14:30:00) or \"now\" (default: a "
+                     "Date of the volume, ISO 8601 (2024-05-31T14:30:00, or with a zone: the local "
+                     "time of that instant) or \"now\" (default: a "
                      "fixed date, for reproducible volumes)");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats,
-               "Print the sector reads and writes, bytes written and the volume's metadata size "
-               "at the end");
+               "Print the sector reads and writes (a formatted track counts as its sectors), the "
+               "tracks formatted, bytes written and the volume's metadata size at the end");
   app.add_option("TARGET", opt.target,
                  "Image file, floppy drive (/dev/fd0) or USB floppy drive (/dev/sdX)")
       ->required();

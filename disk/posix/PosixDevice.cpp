@@ -327,7 +327,9 @@ void PosixDevice::Close() {
 int PosixDevice::Flush() {
   if (fd_ < 0) return 0;
   EndFormatting();
-  return fsync(fd_) == 0 ? 0 : errno;
+  // The sectors and what is needed to read them back (holes punched included); the file's
+  // times may follow later.
+  return fdatasync(fd_) == 0 ? 0 : errno;
 }
 
 void PosixDevice::EndFormatting() {
