@@ -48,20 +48,26 @@ bool AllBytes(const uint8_t* sector, uint8_t value) {
 }  // namespace
 
 bool HoldsNothing(DiskDeviceBinding& device, uint32_t totalSectors) {
+  constexpr uint32_t kTrackSectors = 18;
   uint8_t sector[kSectorSize];
-  auto blank = [&](uint32_t s) {
-    const DeviceResult r = device.ReadSector(0, s, sector);
-    if (!r.ok) return r.code != kDiskNotReady;  // unreadable: never formatted
-    return AllBytes(sector, 0) || AllBytes(sector, kTrackFiller);
+  // A drive takes seconds over each sector it cannot read: after one, the rest of its track is
+  // taken as unreadable too, and the look goes on with the next track.
+  auto look = [&](uint32_t from, uint32_t to) {
+    for (uint32_t s = from; s < to; ++s) {
+      const DeviceResult r = device.ReadSector(0, s, sector);
+      if (!r.ok && r.code == kDiskNotReady) return false;  // no disk to call blank
+      if (!r.ok) {
+        s = (s / kTrackSectors + 1) * kTrackSectors - 1;  // unreadable: never formatted
+      } else if (!AllBytes(sector, 0) && !AllBytes(sector, kTrackFiller)) {
+        return false;
+      }
+    }
+    return true;
   };
   const uint32_t first = totalSectors < kLookFirstSectors ? totalSectors : kLookFirstSectors;
-  for (uint32_t s = 0; s < first; ++s)
-    if (!blank(s)) return false;
   const uint32_t last =
       totalSectors - first < kLookLastSectors ? totalSectors - first : kLookLastSectors;
-  for (uint32_t s = totalSectors - last; s < totalSectors; ++s)
-    if (!blank(s)) return false;
-  return true;
+  return look(0, first) && look(totalSectors - last, totalSectors);
 }
 
 namespace {

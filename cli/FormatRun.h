@@ -25,7 +25,8 @@ class Console {
 };
 
 // The C streams, flushed after every piece of output. A nonzero *cancel ends a wait for an
-// answer as the end of input does (signal handlers restart reads, so the wait polls).
+// answer as the end of input does (the wait polls, so a signal is seen within a tenth of a
+// second even where a handler would restart the read).
 class StdioConsole : public Console {
  public:
   explicit StdioConsole(const char* program, const volatile std::sig_atomic_t* cancel = nullptr)
@@ -87,7 +88,8 @@ inline constexpr uint32_t kLookLastSectors = 16;
 inline constexpr uint8_t kTrackFiller = 0xF6;  // what a track format leaves in every sector
 
 // Whether a disk holds nothing: every sector looked at is all zeros or all track filler, or
-// cannot be read (a medium never formatted). A drive that says it has no disk is not blank.
+// cannot be read (a medium never formatted; after an unreadable sector the rest of its track of
+// 18 is not read). A drive that says it has no disk is not blank.
 bool HoldsNothing(DiskDeviceBinding& device, uint32_t totalSectors);
 
 // Formats drive 0 ("A:") of the device. A nonzero *cancel stops the format between two steps.

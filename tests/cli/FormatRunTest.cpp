@@ -184,6 +184,16 @@ TEST(FormatRun, WhatIsOnTheDiskAndWhoMaySayYes) {
          };
        },
        "a blank disk"},
+      {"first track unreadable, data on the second",
+       [](ToolRun& r) {
+         r.device.SectorData(20)[0] = 1;
+         r.device.fault = [&r](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
+           if (c.op == Op::kRead && c.sector < 18 && r.Tracks() == 0)
+             return DeviceResult::Failure(31);
+           return std::nullopt;
+         };
+       },
+       "data of an unknown kind"},
       {"data beyond the sectors looked at", [](ToolRun& r) { r.device.SectorData(1000)[7] = 1; },
        "a blank disk"},
       {"tar archive",
