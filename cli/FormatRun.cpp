@@ -147,6 +147,8 @@ class TerminalView : public FormatView {
     }
     EndLine();
     status_ = text;
+    // Without tracks the track steps write nothing: no phase to show for them.
+    if (!options_.hasTracks && status_ == "Formatting...") status_.clear();
     if (status_.empty() || options_.quiet) return;
     if (!options_.drawOnTerminal) console_.Out(status_ + "\n");
   }

@@ -87,6 +87,8 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
   const Case cases[] = {
       {"new image", kNewImage, true, false, false, nullptr, Outcome::kFormatted, true,
        "disk.img: a new image\nFormatting...\nCreating File System...\n", ""},
+      {"new image without tracks", kNewImage, true, false, false, nullptr, Outcome::kFormatted,
+       true, "disk.img: a new image\nCreating File System...\n", ""},
       {"blank disk, quick", kBlank, true, false, false, nullptr, Outcome::kFormatted, true,
        "disk.img: a blank disk\n" + std::string(kNote) + "Formatting...\nCreating File System...\n",
        ""},
@@ -137,6 +139,7 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
     if (c.disk == kDos) r.DosDisk();
     if (c.disk == kMac) r.MacDisk();
     r.options.created = c.disk == kNewImage;
+    r.options.hasTracks = !std::strstr(c.what, "without tracks");
     if (c.disk == kExt2 || std::strstr(c.what, "behind"))
       r.hooks.identify = [] { return std::string("an ext2 file system"); };
     r.options.quick = c.quick;
