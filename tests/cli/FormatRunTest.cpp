@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -139,9 +138,9 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
     if (c.disk == kDos) r.DosDisk();
     if (c.disk == kMac) r.MacDisk();
     r.options.created = c.disk == kNewImage;
-    r.options.hasTracks = !std::strstr(c.what, "without tracks");
     if (c.disk == kExt2 || std::strstr(c.what, "behind"))
       r.hooks.identify = [] { return std::string("an ext2 file system"); };
+    r.options.hasTracks = !std::strstr(c.what, "without tracks");
     r.options.quick = c.quick;
     r.options.yes = c.yes;
     r.options.askOnTerminal = c.terminal;
@@ -165,93 +164,34 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
   }
 }
 
-// Only a disk that holds nothing is blank; anything else takes a yes, whatever its kind.
-TEST(FormatRun, WhatIsOnTheDiskAndWhoMaySayYes) {
-  struct Content {
+// Blank is a disk that holds nothing; an unreadable track counts as never formatted.
+TEST(FormatRun, OnlyADiskThatHoldsNothingIsBlank) {
+  struct Case {
     const char* what;
-    std::function<void(ToolRun&)> put;
-    const char* found;  // as the tool names it; "a blank disk": formatted without a question
+    uint32_t sector;  // where byte 7 is set (0: nowhere)
+    uint8_t value;
+    uint32_t failBelow;  // reads of sectors below it fail
+    uint16_t readError;
+    bool blank;
+  } const cases[] = {
+      {"zeros and a track of filler", 0, 0, 0, 0, true},
+      {"one 0xF6 among zeros", 40, 0xF6, 0, 0, false},
+      {"a byte in sector 127", 127, 1, 0, 0, false},
+      {"a byte in sector 128", 128, 1, 0, 0, true},
+      {"a byte in the last sector", 2879, 1, 0, 0, false},
+      {"unformatted", 0, 0, 2880, 31, true},
+      {"first track unreadable, data on the second", 20, 1, 18, 31, false},
+      {"no disk", 0, 0, 2880, kDiskNotReady, false},
   };
-  const Content contents[] = {
-      {"zeros", [](ToolRun&) {}, "a blank disk"},
-      {"track filler",
-       [](ToolRun& r) { std::fill(r.device.disk.begin(), r.device.disk.end(), 0xF6); },
-       "a blank disk"},
-      {"filler and zeros", [](ToolRun& r) { std::memset(r.device.SectorData(0), 0xF6, 18 * 512); },
-       "a blank disk"},
-      {"unformatted medium",
-       [](ToolRun& r) {
-         r.device.fault = [&r](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
-           if (c.op == Op::kRead && r.Tracks() == 0) return DeviceResult::Failure(31);
-           return std::nullopt;
-         };
-       },
-       "a blank disk"},
-      {"first track unreadable, data on the second",
-       [](ToolRun& r) {
-         r.device.SectorData(20)[0] = 1;
-         r.device.fault = [&r](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
-           if (c.op == Op::kRead && c.sector < 18 && r.Tracks() == 0)
-             return DeviceResult::Failure(31);
-           return std::nullopt;
-         };
-       },
-       "data of an unknown kind"},
-      {"data beyond the sectors looked at", [](ToolRun& r) { r.device.SectorData(1000)[7] = 1; },
-       "a blank disk"},
-      {"tar archive",
-       [](ToolRun& r) {
-         std::memcpy(r.device.SectorData(0), "d/f", 3);
-         std::memcpy(r.device.SectorData(0) + 257, "ustar", 5);
-       },
-       "data of an unknown kind"},
-      {"one byte in the last sector", [](ToolRun& r) { r.device.SectorData(2879)[511] = 0x01; },
-       "data of an unknown kind"},
-      {"a filler sector with one byte changed",
-       [](ToolRun& r) {
-         std::memset(r.device.SectorData(100), 0xF6, 512);
-         r.device.SectorData(100)[3] = 0xF7;
-       },
-       "data of an unknown kind"},
-      {"random bytes",
-       [](ToolRun& r) {
-         uint32_t x = 12345;
-         for (uint8_t& b : r.device.disk)
-           b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 24);
-         r.device.SectorData(0)[510] = 0;  // no DOS signature by chance
-       },
-       "data of an unknown kind"},
-      {"a file system libblkid knows",
-       [](ToolRun& r) { r.hooks.identify = [] { return std::string("a FAT file system"); }; },
-       "a FAT file system"},
-  };
-  enum Answer { kNoTerminal, kYesTyped, kNoTyped, kDashY };
-  for (const Content& c : contents) {
-    for (Answer a : {kNoTerminal, kYesTyped, kNoTyped, kDashY}) {
-      for (bool quick : {true, false}) {
-        SCOPED_TRACE(testing::Message() << c.what << ", answer " << a << ", quick " << quick);
-        ToolRun r;
-        c.put(r);
-        r.options.quick = quick;
-        r.options.askOnTerminal = a == kYesTyped || a == kNoTyped;
-        r.options.yes = a == kDashY;
-        r.console.input = {a == kYesTyped ? "y\n" : "n\n"};
-        const auto before = r.device.disk;
-        const RunResult result = r.Go();
-        const bool blank = std::string(c.found) == "a blank disk";
-        EXPECT_EQ(r.console.out.rfind(std::string("disk.img: ") + c.found + "\n", 0), 0u)
-            << r.console.out;
-        const bool written = blank || a == kYesTyped || a == kDashY;
-        EXPECT_EQ(result.outcome, written ? Outcome::kFormatted : Outcome::kRefused);
-        EXPECT_EQ(r.console.out.find("[y/N]") != std::string::npos,
-                  !blank && r.options.askOnTerminal);
-        if (written) {
-          EXPECT_EQ(r.device.SectorData(2)[0], 0x42);
-        } else {
-          EXPECT_EQ(r.device.disk, before) << "nothing written";
-        }
-      }
-    }
+  for (const Case& c : cases) {
+    FakeDevice d;
+    std::memset(d.SectorData(18), 0xF6, 18 * kSectorSize);
+    if (c.sector) d.SectorData(c.sector)[7] = c.value;
+    d.fault = [&c](const DeviceCall& call, size_t) -> std::optional<DeviceResult> {
+      if (call.sector < c.failBelow) return DeviceResult::Failure(c.readError);
+      return std::nullopt;
+    };
+    EXPECT_EQ(HoldsNothing(d, kTotalSectors), c.blank) << c.what;
   }
 }
 
@@ -336,67 +276,12 @@ TEST(FormatRun, FailuresAndInterruptions) {
   EXPECT_EQ(quick.Go().outcome, Outcome::kCancelled);
   EXPECT_NE(quick.device.SectorData(2)[0], 0x42);
 
-  // A stop that comes with the last write: the volume is complete, and stays so.
-  for (bool fullFormat : {false, true}) {
-    SCOPED_TRACE(fullFormat);
-    ToolRun late;
-    late.MacDisk();
-    late.options.yes = true;
-    late.options.quick = !fullFormat;
-    late.device.fault = [&](const DeviceCall& c, size_t) -> std::optional<DeviceResult> {
-      if (c.op == Op::kWrite && c.sector == 2878) late.cancel = 1;  // the alternate MDB
-      return std::nullopt;
-    };
-    const RunResult r = late.Go();
-    EXPECT_EQ(r.outcome, Outcome::kFormatted);
-    EXPECT_TRUE(r.stopIgnored);
-    EXPECT_EQ(late.device.SectorData(2)[0], 0x42);
-    EXPECT_EQ(late.flushes, 1);
-  }
-
   // A device that will not open is explained once, in the device's words.
   ToolRun closed;
   closed.device.openError = 13;
   closed.hooks.openError = [] { return std::string("disk.img: Permission denied"); };
   EXPECT_EQ(closed.Go().outcome, Outcome::kRefused);
   EXPECT_EQ(closed.console.err, std::vector<std::string>{"disk.img: Permission denied"});
-}
-
-// A protected disk offers Retry where someone can answer; a read-only image file cannot be
-// mended by a Retry, and is named for what it is.
-TEST(FormatRun, ProtectedDiskOrReadOnlyFile) {
-  struct Case {
-    bool image, terminal, quick;
-    const char* shown;  // on standard output or error
-  };
-  constexpr char kReadOnly[] =
-      "disk.img is read-only (the file's permissions or its file system forbid writing). Nothing "
-      "was written.";
-  const Case cases[] = {
-      {true, true, true, kReadOnly},
-      {true, false, false, kReadOnly},
-      {false, true, true,
-       "remove the write-protect tab, reinsert the disk, and click retry. [r/C]"},
-      {false, false, true, "remove the write-protect tab, reinsert the disk, and click retry."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.image << c.terminal << c.quick);
-    ToolRun r;
-    r.MacDisk();
-    r.options.yes = true;
-    r.options.image = c.image;
-    r.options.quick = c.quick;
-    r.options.askOnTerminal = c.terminal;
-    r.device.writeProtected = true;
-    r.console.input = {"c\n"};
-    const auto before = r.device.disk;
-    EXPECT_NE(r.Go().outcome, Outcome::kFormatted);
-    std::string all = r.console.out;
-    for (const std::string& e : r.console.err) all += e + "\n";
-    EXPECT_NE(all.find(c.shown), std::string::npos) << all;
-    EXPECT_EQ(all.find("write-protect") == std::string::npos, c.image) << all;
-    EXPECT_EQ(r.device.disk, before);
-  }
 }
 
 // On a terminal the progress is one line, redrawn: the bar only grows, and every track counts.

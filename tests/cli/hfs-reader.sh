@@ -131,27 +131,19 @@ done
 
 # --- what is on the target x who may say yes: only a disk that holds nothing is formatted
 # without a yes, and a refusal leaves every byte as it was
-head -c 1474560 /dev/zero >c-zeros.img
-python3 -c "open('c-filler.img', 'wb').write(b'\xf6' * 1474560)"
-mkdir -p tardir && head -c 3000 /dev/urandom >tardir/file && tar cf c-tar.img tardir && truncate -s 1474560 c-tar.img
-head -c 1474560 /dev/urandom >c-random.img
-head -c 1474560 /dev/zero >c-ext2.img && mkfs.ext2 -q c-ext2.img
-head -c 1474560 /dev/zero >c-dos.img && mformat -i c-dos.img -f 1440 :: && cp c-dos.img c-fat.img \
-  && printf '\0\0' | dd of=c-fat.img bs=1 seek=510 conv=notrunc status=none
-cp twin.img c-hfs.img
-for c in "zeros a blank disk" "filler a blank disk" "tar data of an unknown kind" "random data of an unknown kind" \
-         "ext2 an ext2 file system" "fat a FAT file system" "dos a DOS disk" "hfs a Macintosh disk"; do
+head -c 1474560 /dev/zero >c-zeros.img; tr '\0' '\366' <c-zeros.img >c-filler.img
+head -c 1474560 /dev/urandom >c-random.img; cp c-zeros.img c-tar.img; tar cf - -C "$work" home | dd of=c-tar.img conv=notrunc status=none
+cp c-zeros.img c-ext2.img && mkfs.ext2 -q c-ext2.img; cp twin.img c-hfs.img
+for c in "zeros a blank disk" "filler a blank disk" "tar data of an unknown kind" \
+         "random data of an unknown kind" "ext2 an ext2 file system" "hfs a Macintosh disk"; do
   read -r what name <<<"$c"
   for answer in none yes no -y; do
-    cp "c-$what.img" t.img; sum=$(sha1sum <t.img)
+    cp "c-$what.img" t.img; sum=$(sha1sum <t.img) want=untouched
     case $answer in
-      none) "$tool" -L Table t.img </dev/null >out.txt 2>&1 ;;
-      -y) "$tool" -y -L Table t.img </dev/null >out.txt 2>&1 ;;
-      *) if ! command -v script >/dev/null; then continue; fi
-         (sleep 0.3; echo "$answer") | script -qec "'$tool' -L Table t.img" /dev/null >out.txt 2>&1 ;;
+      none | -y) "$tool" ${answer/none/} -L T t.img </dev/null >out.txt 2>&1 ;;
+      *) (sleep 0.3; echo "$answer") | script -qec "'$tool' -L T t.img" /dev/null >out.txt 2>&1 ;;
     esac
-    want=untouched
-    if [ "$name" = "a blank disk" ] || [ "$answer" = yes ] || [ "$answer" = -y ]; then want=complete; fi
+    [ "$name" = "a blank disk" ] || [ "$answer" = yes ] || [ "$answer" = -y ] && want=complete
     got=$(state t.img "$sum")
     [ "$got" = "$want" ] && grep -q "t.img: $name" out.txt && ok "$what, answer $answer: $got" \
       || fail "$what, answer $answer: disk $got (want $want): $(tr '\r' '\n' <out.txt)"
@@ -200,11 +192,11 @@ rc=${PIPESTATUS[0]}
 
 # --- every kind of path as the target: the answer, and the path as it was unless it was to be
 # written
-mkdir -p paths && cd paths
-cp ../twin.img regular.img; mkdir dir.img; mkfifo fifo.img; ln -s regular.img link.img
-ln -s nowhere.img dangling.img; cp ../twin.img ro.img; chmod 0444 ro.img
-cp ../twin.img unreadable.img; chmod 0000 unreadable.img; chmod 0755 . ..
+mkdir -p paths && cd paths && chmod 0755 . .. && mkdir dir.img && mkfifo fifo.img
+for f in regular ro unreadable; do cp ../twin.img $f.img; done; chmod 0444 ro.img; chmod 0 unreadable.img
+ln -s regular.img link.img; ln -s nowhere.img dangling.img
 as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+look() { stat -c '%F %s %Y' "$1" 2>/dev/null; [ -f "$1" ] && [ -r "$1" ] && sha1sum <"$1"; }
 # path, exit status, words said, what becomes of it (formatted, created, unchanged), runs as
 for c in "regular.img|0|formatted (quick)|formatted|" "missing.img|0|formatted|created|" \
          "dir.img|1|neither an image file nor a floppy drive|unchanged|" \
@@ -215,14 +207,12 @@ for c in "regular.img|0|formatted (quick)|formatted|" "missing.img|0|formatted|c
          "ro.img|1|ro.img is read-only|unchanged|as_nobody" \
          "unreadable.img|1|unreadable.img: Permission denied|unchanged|as_nobody"; do
   IFS='|' read -r path want words becomes as <<<"$c"
-  before=$(stat -c '%F %s %Y' "$path" 2>/dev/null; [ -f "$path" ] && [ -r "$path" ] && sha1sum <"$path")
+  before=$(look "$path")
   $as timeout 20 "$tool" -y -L Paths "$path" </dev/null >out.txt 2>&1
   rc=$?
-  after=$(stat -c '%F %s %Y' "$path" 2>/dev/null; [ -f "$path" ] && [ -r "$path" ] && sha1sum <"$path")
   case $becomes in
-    unchanged) [ "$before" = "$after" ] ;;
-    created) [ -z "$before" ] && [ "$(state "$path" x)" = complete ] ;;
-    formatted) [ "$(state "$path" x)" = complete ] ;;
+    unchanged) [ "$before" = "$(look "$path")" ] ;;
+    *) [ "$(state "$path" x)" = complete ] && { [ -n "$before" ] || [ $becomes = created ]; } ;;
   esac
   kept=$?
   [ $rc -eq "$want" ] && [ $kept -eq 0 ] && grep -qF -- "$words" out.txt && ok "target $path: exit $rc, $becomes" \
