@@ -69,14 +69,15 @@ other size --full is refused and a disk that is not a Macintosh disk gets a
 new volume without a track pass (a new image, which holds only zeros, gets no
 track pass either unless --full asks for one).
 
-Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM and SIGPIPE stop
-the format between two steps: a stop before the format's first write leaves
-the disk as it was, a stop in the track pass leaves formatted tracks and no
-volume, a stop while the file system is written leaves a disk that is no
-longer a Macintosh disk, and a stop after the last write leaves the complete
-volume and says so. A pipe closed on the tool's output does not stop
-it. A missing or write-protected disk is reported, and on a terminal the tool
-then offers to retry; a read-only image file is reported as such.
+Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE and every
+other signal that would end the tool (not SIGKILL) stop the format between two
+steps: a stop before the format's first write leaves the disk as it was, a
+stop in the track pass leaves formatted tracks and no volume, a stop while the
+file system is written leaves a disk that is no longer a Macintosh disk, and a
+stop after the last write leaves the complete volume and says so. A pipe
+closed on the tool's output does not stop it. A missing or write-protected
+disk is reported, and on a terminal the tool then offers to retry; a
+read-only image file is reported as such.
 
 The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -112,8 +113,8 @@ bool HasDiskCopyName(const std::string& path) {
 // between two steps instead. The handlers do not restart interrupted calls, so a wait for an
 // answer or a blocking open ends; the transfers retry what a signal interrupted.
 volatile std::sig_atomic_t cancelRequested = 0;
-constexpr int kStopSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
-                                SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE};
+constexpr int kStopSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR};
 
 void OnStopSignal(int sig, siginfo_t* info, void*) {
   // A pipe that closed under our own output (`| head`) is no reason to leave a half-made
@@ -128,6 +129,7 @@ void InstallHandlers() {
   sa.sa_flags = SA_SIGINFO;
   sigemptyset(&sa.sa_mask);
   for (int sig : kStopSignals) sigaction(sig, &sa, nullptr);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaction(sig, &sa, nullptr);
 }
 
 std::string SignalName(int sig) {

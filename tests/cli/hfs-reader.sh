@@ -170,7 +170,7 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
   for c in "HUP 1 quick 1 untouched" "INT 2 full 2 untouched" "QUIT 3 quick 3 not-mac" \
            "USR1 10 full 40 not-mac" "USR2 12 quick 9 not-mac" "PIPE 13 full 165 not-mac" \
            "ALRM 14 quick 13 not-mac" "TERM 15 full 100 not-mac" "USR1 10 quick last complete" \
-           "HUP 1 full last complete" "PIPE 13 quick last complete"; do
+           "HUP 1 full last complete" "PIPE 13 quick last complete" "VTALRM 26 quick 5 not-mac"; do
     read -r sig num kind at want <<<"$c"
     [ "$at" = last ] && at=${lastWrite[$kind]}
     cp twin.img sig.img; sum=$(sha1sum <sig.img)
