@@ -221,8 +221,8 @@ class TerminalView : public FormatView {
 };
 
 // The dialog's message boxes on a terminal. Errors go to standard error; a question that would
-// overwrite a DOS or Macintosh disk takes -y or a yes typed on the terminal; a disk that is only
-// blank becomes a full format without asking; Retry is offered only where someone can answer.
+// overwrite a disk that holds data takes -y or a yes typed on the terminal; a disk that holds
+// nothing becomes a full format without asking; Retry is offered only where someone can answer.
 class TerminalPrompts : public UserPrompts {
  public:
   TerminalPrompts(const RunOptions& options, Console& console, const DeviceHooks& hooks,

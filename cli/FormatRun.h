@@ -44,7 +44,7 @@ struct RunOptions {
   std::string target;  // the name the user gave, for the lines printed
   std::string label;   // in Windows characters (code page 1252), as the dialog's field holds it
   bool quick = true;
-  bool yes = false;             // overwrite a DOS or Macintosh disk without asking
+  bool yes = false;             // overwrite a disk that holds data without asking
   bool quiet = false;           // errors only
   bool askOnTerminal = false;   // standard input is a terminal
   bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
