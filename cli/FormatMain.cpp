@@ -1,5 +1,6 @@
 // brindlewood-format: formats a floppy drive, or a raw or DiskCopy 4.2 image of any HFS size, as
 // an empty HFS volume with the same volume builder as the Windows program.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <tuple>
 
 #include "charmap/CharMapFile.h"
 #include "cli/CharmapTool.h"
@@ -44,7 +46,10 @@ and --size must then match it. SIZE is in bytes or with K, M or G: 400K, 720K,
 the size of its medium: it must be a 3.5-inch 1.44 MB drive and must not be
 mounted, and --size is refused. A USB drive must say so itself (a USB stick,
 card reader or hard disk is refused, and so is a floppy disk of another
-capacity).
+capacity). A symbolic link is followed to the image or drive it names; no
+image is created through a link to a path that does not exist. A directory,
+FIFO or character device is refused, and so are empty values of TARGET,
+--size and --date.
 
 --image-format dc42 writes the volume inside a DiskCopy 4.2 image (the default
 for a new file named *.dc42, *.image or *.diskcopy42; only 400K, 720K, 800K and
@@ -53,17 +58,28 @@ it is, and gets the volume name and new checksums.
 
 Before writing anything the tool looks at the disk and says what it holds: a
 DOS disk, a Macintosh disk (and its name), any other file system or partition
-table that libblkid knows (and its label), or a blank disk. Overwriting
-anything but a blank disk takes a yes to the question, or -y; with no terminal
-to ask on and without -y the tool refuses. A quick format needs a Macintosh
-disk: on any other disk it becomes a full format. A full format sets the medium
-and formats the 160 tracks, then writes the file system; a quick format only
-writes the file system. Only floppy sizes have tracks: for any other size
---full is refused and a disk that is not a Macintosh disk gets a new volume
-without a track pass. Ctrl-C or SIGTERM stops the format between two steps; a
-quick format stopped that way leaves a disk that is no longer a Macintosh disk.
-A missing or write-protected disk is reported; on a terminal the tool then
-offers to retry.
+table that libblkid knows (and its label), data of an unknown kind, or a blank
+disk. Only a disk that holds nothing is blank: its first 64 KB and last 8 KB
+are all zeros or all the filler a track format leaves, or (in a drive) cannot
+be read because the disk was never formatted. Overwriting anything but a blank
+disk takes a yes to the question, or -y; with no terminal to ask on and
+without -y the tool refuses and writes nothing. A quick format needs a
+Macintosh disk: on any other disk it becomes a full format. A full format sets
+the medium and formats the 160 tracks, then writes the file system; a quick
+format only writes the file system. Only floppy sizes have tracks: for any
+other size --full is refused and a disk that is not a Macintosh disk gets a
+new volume without a track pass (a new image, which holds only zeros, gets no
+track pass either unless --full asks for one).
+
+Ctrl-C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE and every
+other signal that would end the tool (not SIGKILL) stop the format between two
+steps: a stop before the format's first write leaves the disk as it was, a
+stop in the track pass leaves formatted tracks and no volume, a stop while the
+file system is written leaves a disk that is no longer a Macintosh disk, and a
+stop after the last write leaves the complete volume and says so. A pipe
+closed on the tool's output does not stop it. A missing or write-protected
+disk is reported, and on a terminal the tool then offers to retry; a
+read-only image file is reported as such.
 
 The label has 1 to 27 characters, given in UTF-8; each must exist in
 Windows code page 1252, and it is stored in Macintosh characters through the
@@ -75,11 +91,19 @@ Names read from the disk are printed with control characters as \xNN.
 
 Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
 label and options give the same bytes; --date sets another one (ISO 8601, such
-as 2024-05-31T14:30:00, kept as the wall-clock time written) or "now".
+as 2024-05-31T14:30:00, kept as the wall-clock time written; with a zone, Z or
++02:00, the local time of that instant) or "now".
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
-Exit status: 0 when the disk was formatted; 130 when stopped by Ctrl-C, 143 by
-SIGTERM; 1 otherwise, with the reason. A refusal writes nothing.)";
+Exit status: 0 when the disk was formatted; 128 + the signal's number when
+stopped by a signal (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, ...), also when the
+stop came after the last write; 1 otherwise, with the reason. A refusal writes
+nothing.)";
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
 
 bool HasDiskCopyName(const std::string& path) {
   const size_t dot = path.rfind('.');
@@ -89,18 +113,32 @@ bool HasDiskCopyName(const std::string& path) {
   return ext == "dc42" || ext == "image" || ext == "diskcopy42";
 }
 
-// The signal that asked to stop. The handlers restart interrupted calls, so a transfer or
-// track format finishes and the format stops between two steps.
+// The signal that asked to stop. Every signal that would end the process stops the format
+// between two steps instead. The handlers do not restart interrupted calls, so a wait for an
+// answer or a blocking open ends; the transfers retry what a signal interrupted.
 volatile std::sig_atomic_t cancelRequested = 0;
-void OnInterrupt(int sig) { cancelRequested = sig; }
+constexpr int kStopSignals[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGPIPE, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR};
+
+void OnStopSignal(int sig, siginfo_t* info, void*) {
+  // A pipe that closed under our own output (`| head`) is no reason to leave a half-made
+  // volume: the write fails, and the format goes on. SIGPIPE sent by someone else is a stop.
+  if (sig == SIGPIPE && info && info->si_code == SI_USER && info->si_pid == getpid()) return;
+  cancelRequested = sig;
+}
 
 void InstallHandlers() {
   struct sigaction sa {};
-  sa.sa_handler = OnInterrupt;
-  sa.sa_flags = SA_RESTART;
+  sa.sa_sigaction = OnStopSignal;
+  sa.sa_flags = SA_SIGINFO;
   sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
+  for (int sig : kStopSignals) sigaction(sig, &sa, nullptr);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaction(sig, &sa, nullptr);
+}
+
+std::string SignalName(int sig) {
+  const char* abbrev = sigabbrev_np(sig);
+  return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
 }
 
 void Error(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); }
@@ -124,10 +162,11 @@ struct Options {
   std::string imageFormat;  // "raw", "dc42", or empty: by the file's header or name
   std::string date;
   std::string target;
+  bool sizeGiven = false, dateGiven = false;  // an empty value is not the default
 };
 
 int Cancelled() {
-  Error("Format cancelled.");
+  Error("Format cancelled (" + SignalName(cancelRequested) + ").");
   return 128 + cancelRequested;
 }
 
@@ -155,6 +194,14 @@ int Run(const Options& opt) {
     return 1;
   }
 
+  for (const auto& [given, value, name] :
+       {std::tuple{opt.sizeGiven, opt.size, "--size"},
+        std::tuple{opt.dateGiven, opt.date, "--date"}, std::tuple{true, opt.target, "TARGET"}}) {
+    if (given && value.empty()) {
+      Error(std::string(name) + " is empty. Nothing was written.");
+      return 1;
+    }
+  }
   uint32_t requested = 0;  // sectors asked for with --size
   if (!opt.size.empty() && !ParseVolumeSize(opt.size, requested, why)) {
     Error("--size " + opt.size + " " + why + ". Nothing was written.");
@@ -196,7 +243,15 @@ int Run(const Options& opt) {
       return 1;
     case TargetKind::kImage: {
       DiskCopyHeader header;
-      diskCopy = opt.imageFormat != "raw" && ReadDiskCopyImage(t, header);
+      const bool hasHeader = ReadDiskCopyImage(t, header);
+      diskCopy = opt.imageFormat != "raw" && hasHeader;
+      if (hasHeader && !diskCopy) {
+        Error(t +
+              " is a DiskCopy 4.2 image (an 84-byte header before the disk's sectors); as a raw "
+              "image its header would be overwritten. Leave out --image-format raw to format the "
+              "disk inside it. Nothing was written.");
+        return 1;
+      }
       if (opt.imageFormat == "dc42" && !diskCopy) {
         Error(t +
               " is not a DiskCopy 4.2 image of a 400K, 720K, 800K or 1440K disk. Nothing was "
@@ -254,6 +309,12 @@ int Run(const Options& opt) {
   }
 
   bool created = false;
+  if (info.kind == TargetKind::kMissing && IsSymbolicLink(t)) {
+    Error(t +
+          " is a symbolic link to a path that does not exist; no image is created through a "
+          "link (give the new image's own path). Nothing was written.");
+    return 1;
+  }
   if (info.kind == TargetKind::kMissing) {
     // A device name that names nothing is a missing drive, not a new image.
     if (NamesDeviceNode(t)) {
@@ -296,26 +357,30 @@ int Run(const Options& opt) {
   run.askOnTerminal = isatty(STDIN_FILENO);
   run.drawOnTerminal = isatty(STDOUT_FILENO);
   run.created = created;
+  run.image = !device;
   run.charMap = names;
-  if (!created) {
-    const ContentFound found = ProbeContent(t);
-    if (!found.type.empty()) run.foreign = DescribeContent(found);
-  }
   run.totalSectors = sectors;
   run.date = date;
   run.hasTracks = device || layout.tracks;
   DeviceHooks hooks;
   hooks.openError = [&disk] { return disk.openError(); };
   hooks.flush = [&disk] { return disk.Flush(); };
+  // libblkid looks through the descriptor the format holds: no second open of the drive.
+  hooks.identify = [&disk, &layout, sectors] {
+    const ContentFound found =
+        ProbeContent(disk.descriptor(), disk.isBlockDevice() ? 0 : layout.dataOffset,
+                     uint64_t{sectors} * kSectorSize);
+    return found.type.empty() ? std::string() : DescribeContent(found);
+  };
 
   const RunResult result = RunFormat(disk, driver, run, console, hooks, &cancelRequested);
   const VolumeLayout volume = LayoutOfVolume(sectors);
   if (opt.stats)
     std::printf(
-        "sector reads: %llu, sector writes: %llu, bytes written: %llu, sectors cleared: "
-        "%llu; volume metadata: %llu bytes\n",
+        "sector reads: %llu, sector writes: %llu (%u tracks formatted), bytes written: %llu, "
+        "sectors cleared: %llu; volume metadata: %llu bytes\n",
         static_cast<unsigned long long>(disk.reads()),
-        static_cast<unsigned long long>(disk.writes()),
+        static_cast<unsigned long long>(disk.writes()), disk.tracksFormatted(),
         static_cast<unsigned long long>(disk.bytesWritten()),
         static_cast<unsigned long long>(disk.sectorsCleared()),
         static_cast<unsigned long long>(volume.metadataBytes));
@@ -348,14 +413,20 @@ int Run(const Options& opt) {
     Error("could not write " + t + ": " + std::strerror(result.flushError));
     return 1;
   }
+  // A new image whose tracks were left as the zeros they are had a quick format's writes.
   if (!opt.quiet)
     std::printf(
         "%s: formatted (%s) as \"%s\", %s bytes free\n", t.c_str(),
-        result.full && hasTracks ? "full" : "quick",
+        result.full && run.hasTracks ? "full" : "quick",
         DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
                        VolumeNameLength(result.volumeLabel), names)
             .c_str(),
         GroupedNumber(uint64_t{volume.freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
+  if (cancelRequested) {
+    // The stop came when every sector was written: the volume is whole.
+    Error(SignalName(cancelRequested) + " came after the last write; the volume is complete.");
+    return 128 + cancelRequested;
+  }
   return 0;
 }
 
@@ -377,20 +448,23 @@ int main(int argc, char** argv) {
       ->check([](const std::string& file) {
         return file.empty() ? std::string("an empty name names no character map file") : "";
       });
-  app.add_option("--size", opt.size,
-                 "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
-                 "to 2G in bytes, K, M or G");
+  auto* size = app.add_option(
+      "--size", opt.size,
+      "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
+      "to 2G in bytes, K, M or G");
   app.add_option("--image-format", opt.imageFormat,
                  "raw, or dc42 for a DiskCopy 4.2 image (default: by the file's header or name)")
       ->check(CLI::IsMember({"raw", "dc42"}));
-  app.add_option("--date", opt.date,
-                 "Date of the volume, ISO 8601 (2024-05-31T14:30:00) or \"now\" (default: a "
-                 "fixed date, for reproducible volumes)");
+  auto* date =
+      app.add_option("--date", opt.date,
+                     "Date of the volume, ISO 8601 (2024-05-31T14:30:00, or with a zone: the local "
+                     "time of that instant) or \"now\" (default: a "
+                     "fixed date, for reproducible volumes)");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats,
-               "Print the sector reads and writes, bytes written and the volume's metadata size "
-               "at the end");
+               "Print the sector reads and writes (a formatted track counts as its sectors), the "
+               "tracks formatted, bytes written and the volume's metadata size at the end");
   app.add_option("TARGET", opt.target,
                  "Image file, floppy drive (/dev/fd0) or USB floppy drive (/dev/sdX)")
       ->required();
@@ -401,5 +475,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : 1;
   }
+  opt.sizeGiven = size->count() > 0;
+  opt.dateGiven = date->count() > 0;
   return Run(opt);
 }

@@ -31,16 +31,30 @@ bool Number(const std::string& text, size_t& at, int digits, int& value) {
   return true;
 }
 
-bool ZoneSuffix(const std::string& text, size_t at) {
-  if (at == text.size()) return true;
+// A zone suffix: none (zoned false), Z, or +HH:MM / -HHMM / +HH, as seconds east of UTC.
+bool ZoneSuffix(const std::string& text, size_t at, bool& zoned, int& east) {
+  zoned = at < text.size();
+  east = 0;
+  if (!zoned) return true;
   if (text[at] == 'Z') return at + 1 == text.size();
   if (text[at] != '+' && text[at] != '-') return false;
+  const int sign = text[at] == '-' ? -1 : 1;
   int h = 0, m = 0;
   ++at;
   if (!Number(text, at, 2, h)) return false;
   if (at < text.size() && text[at] == ':') ++at;
   if (at < text.size() && !Number(text, at, 2, m)) return false;
+  east = sign * (h * 3600 + m * 60);
   return at == text.size() && h <= 23 && m <= 59;
+}
+
+// The local wall-clock time of an instant, as HFS dates are kept.
+bool LocalFields(std::time_t t, int& y, int& mo, int& d, int& h, int& mi, int& s) {
+  std::tm local{};
+  if (!localtime_r(&t, &local)) return false;
+  y = local.tm_year + 1900, mo = local.tm_mon + 1, d = local.tm_mday;
+  h = local.tm_hour, mi = local.tm_min, s = local.tm_sec;
+  return true;
 }
 
 }  // namespace
@@ -87,13 +101,10 @@ std::string GroupedNumber(uint64_t n) {
 bool ParseHfsDate(const std::string& text, std::time_t now, uint32_t& date, std::string& why) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
   if (text == "now") {
-    std::tm local{};
-    if (!localtime_r(&now, &local)) {
+    if (!LocalFields(now, y, mo, d, h, mi, s)) {
       why = "cannot read the clock";
       return false;
     }
-    y = local.tm_year + 1900, mo = local.tm_mon + 1, d = local.tm_mday;
-    h = local.tm_hour, mi = local.tm_min, s = local.tm_sec;
   } else {
     size_t at = 0;
     bool ok = Number(text, at, 4, y) && at < text.size() && text[at++] == '-' &&
@@ -108,11 +119,20 @@ bool ParseHfsDate(const std::string& text, std::time_t now, uint32_t& date, std:
         ok = Number(text, at, 2, s);
       }
     }
-    ok = ok && ZoneSuffix(text, at);
+    bool zoned = false;
+    int east = 0;
+    ok = ok && ZoneSuffix(text, at, zoned, east);
     static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (!ok || mo < 1 || mo > 12 || d < 1 || d > kMonthDays[mo - 1] ||
         (mo == 2 && d == 29 && !IsLeap(y)) || h > 23 || mi > 59 || s > 59) {
       why = "is not a date of the form 2024-05-31 or 2024-05-31T14:30:00 (or \"now\")";
+      return false;
+    }
+    // A time with a zone is an instant: the volume gets this machine's wall-clock time of it.
+    const std::time_t instant = static_cast<std::time_t>((DaysSince1904(y, mo, d) - 24107) * 86400 +
+                                                         h * 3600 + mi * 60 + s - east);
+    if (zoned && !LocalFields(instant, y, mo, d, h, mi, s)) {
+      why = "cannot be converted to the local time";
       return false;
     }
   }

@@ -40,6 +40,38 @@ bool StdioConsole::ReadLine(std::string& line) {
 }
 
 namespace {
+bool AllBytes(const uint8_t* sector, uint8_t value) {
+  for (size_t i = 0; i < kSectorSize; ++i)
+    if (sector[i] != value) return false;
+  return true;
+}
+
+}  // namespace
+
+bool HoldsNothing(DiskDeviceBinding& device, uint32_t totalSectors) {
+  constexpr uint32_t kTrackSectors = 18;
+  uint8_t sector[kSectorSize];
+  // A drive takes seconds over each sector it cannot read: after one, the rest of its track is
+  // taken as unreadable too, and the look goes on with the next track.
+  auto look = [&](uint32_t from, uint32_t to) {
+    for (uint32_t s = from; s < to; ++s) {
+      const DeviceResult r = device.ReadSector(0, s, sector);
+      if (!r.ok && r.code == kDiskNotReady) return false;  // no disk to call blank
+      if (!r.ok) {
+        s = (s / kTrackSectors + 1) * kTrackSectors - 1;  // unreadable: never formatted
+      } else if (!AllBytes(sector, 0) && !AllBytes(sector, kTrackFiller)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  const uint32_t first = totalSectors < kLookFirstSectors ? totalSectors : kLookFirstSectors;
+  const uint32_t last =
+      totalSectors - first < kLookLastSectors ? totalSectors - first : kLookLastSectors;
+  return look(0, first) && look(totalSectors - last, totalSectors);
+}
+
+namespace {
 
 constexpr char kNotMacNote[] =
     "Not a Macintosh disk: a quick format is not possible, doing a full format.\n";
@@ -48,6 +80,10 @@ constexpr char kNotMacNoTracksNote[] = "Not a Macintosh disk: writing a new volu
 // The bar is laid out in the dialog's pixels: 40 cells of 16 pixels, the smallest block it draws.
 constexpr int32_t kCells = 40;
 constexpr int32_t kCellPixels = 16;
+
+// An image is a file: the dialog's words for a protected disk would send the user looking for a
+// write-protect tab.
+bool SpeaksOfWriteProtection(const char* text) { return std::strstr(text, "write protected"); }
 
 std::string DosLabel(const uint8_t* boot) {
   if (boot[38] != 0x29) return "";  // no extended boot record, no label in it
@@ -112,6 +148,8 @@ class TerminalView : public FormatView {
     }
     EndLine();
     status_ = text;
+    // Without tracks the track steps write nothing: no phase to show for them.
+    if (!options_.hasTracks && status_ == "Formatting...") status_.clear();
     if (status_.empty() || options_.quiet) return;
     if (!options_.drawOnTerminal) console_.Out(status_ + "\n");
   }
@@ -184,13 +222,13 @@ class TerminalView : public FormatView {
 };
 
 // The dialog's message boxes on a terminal. Errors go to standard error; a question that would
-// overwrite a DOS or Macintosh disk takes -y or a yes typed on the terminal; a disk that is only
-// blank becomes a full format without asking; Retry is offered only where someone can answer.
+// overwrite a disk that holds data takes -y or a yes typed on the terminal; a disk that holds
+// nothing becomes a full format without asking; Retry is offered only where someone can answer.
 class TerminalPrompts : public UserPrompts {
  public:
   TerminalPrompts(const RunOptions& options, Console& console, const DeviceHooks& hooks,
-                  const FormatState& state)
-      : options_(options), console_(console), hooks_(hooks), state_(state) {}
+                  const FormatState& state, DiskDeviceBinding& device)
+      : options_(options), console_(console), hooks_(hooks), state_(state), device_(device) {}
 
   void Attach(TerminalView* view) { view_ = view; }
 
@@ -209,11 +247,15 @@ class TerminalPrompts : public UserPrompts {
       found_ = "a Macintosh disk named \"" +
                DisplayMacName(sector + mdb::drVN + 1, length, options_.charMap) + "\"";
       hasData_ = true;
-    } else if (!options_.foreign.empty()) {
-      found_ = options_.foreign;
-      hasData_ = foreign_ = true;
+    } else if (options_.created) {
+      found_ = "a new image";
     } else {
-      found_ = options_.created ? "a new image" : "a blank disk";
+      // The dialog sees no signature: only a disk that holds nothing is blank.
+      found_ = hooks_.identify ? hooks_.identify() : std::string();
+      if (found_.empty() && !HoldsNothing(device_, options_.totalSectors))
+        found_ = "data of an unknown kind";
+      hasData_ = foreign_ = !found_.empty();
+      if (!foreign_) found_ = "a blank disk";
     }
     if (!options_.quiet) console_.Out(options_.target + ": " + found_ + "\n");
   }
@@ -228,17 +270,34 @@ class TerminalPrompts : public UserPrompts {
 
   int Show(const char* text, const char*, unsigned flags, PromptOwner) override {
     if (view_) view_->EndLine();
+    if (options_.image && SpeaksOfWriteProtection(text)) {
+      // Nothing to retry: the file stays read-only until someone changes it.
+      if (!readOnlySaid_)
+        console_.ErrLine(options_.target +
+                         " is read-only (the file's permissions or its file system forbid "
+                         "writing). Nothing was written.");
+      readOnlySaid_ = true;
+      return (flags & kMbButtonMask) == kMbRetryCancel ? kIdCancel : kIdOk;
+    }
     switch (flags & kMbButtonMask) {
       case kMbYesNo:
         Describe();
         return Confirm(text) ? kIdYes : kIdNo;
-      case kMbOkCancel:
+      case kMbOkCancel: {
         // The quick format that cannot be: on a disk with data it overwrites like a full one.
+        // The terminal asks what will be done rather than the dialog's "Click OK".
         Describe();
-        if (hasData_ && !Confirm(text)) return kIdCancel;
-        if (!options_.quiet && !options_.created)
+        const std::string question =
+            "Not a Macintosh disk, so a quick format is not possible. " +
+            std::string(options_.hasTracks ? "Format its tracks and write a new volume over "
+                                           : "Write a new volume over ") +
+            found_ + "?";
+        const bool asked = hasData_ && !options_.yes;
+        if (hasData_ && !Confirm(question)) return kIdCancel;
+        if (!options_.quiet && !options_.created && !asked)
           console_.Out(options_.hasTracks ? kNotMacNote : kNotMacNoTracksNote);
         return kIdOk;
+      }
       case kMbRetryCancel:
         if (options_.askOnTerminal) {
           console_.Out(std::string(text) + " [r/C] ");
@@ -283,7 +342,9 @@ class TerminalPrompts : public UserPrompts {
   Console& console_;
   const DeviceHooks& hooks_;
   const FormatState& state_;
+  DiskDeviceBinding& device_;
   TerminalView* view_ = nullptr;
+  bool readOnlySaid_ = false;
   bool described_ = false;
   bool hasData_ = false;
   bool foreign_ = false;    // found_ is what libblkid found
@@ -298,7 +359,7 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
                     Console& console, const DeviceHooks& hooks,
                     const volatile std::sig_atomic_t* cancel) {
   FormatState state;
-  TerminalPrompts prompts(options, console, hooks, state);
+  TerminalPrompts prompts(options, console, hooks, state, device);
   bool declined = false;
   TerminalView view(options, console, hooks,
                     [&prompts, &declined] { declined = !prompts.ConfirmForeign(); });
@@ -310,7 +371,7 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
 
   dialog.OnStart();
   int steps = 0;
-  bool cancelled = false;
+  bool cancelled = false, stopIgnored = false;
   // The dialog's message loop: posted stops first, then one timer message at a time.
   for (;;) {
     if (view.pendingStops > 0) {
@@ -323,7 +384,11 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
       dialog.OnCancel();  // nothing written yet: a refusal
       continue;
     }
-    if (cancel && *cancel) {
+    // Once the last sector is written only the completion is left: a stop then would throw a
+    // finished volume away.
+    if (cancel && *cancel && state.step > kLastStageStep) {
+      stopIgnored = true;
+    } else if (cancel && *cancel) {
       cancelled = true;
       dialog.OnCancel();
       continue;
@@ -338,6 +403,7 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
   result.full = state.quickFormat == 0;
   std::memcpy(result.volumeLabel, state.volumeLabel, sizeof result.volumeLabel);
   result.flushError = view.flushError;
+  result.stopIgnored = stopIgnored || (view.completed && cancel && *cancel);
   if (view.completed)
     result.outcome = Outcome::kFormatted;
   else if (cancelled)

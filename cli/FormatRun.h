@@ -25,7 +25,8 @@ class Console {
 };
 
 // The C streams, flushed after every piece of output. A nonzero *cancel ends a wait for an
-// answer as the end of input does (signal handlers restart reads, so the wait polls).
+// answer as the end of input does (the wait polls, so a signal is seen within a tenth of a
+// second even where a handler would restart the read).
 class StdioConsole : public Console {
  public:
   explicit StdioConsole(const char* program, const volatile std::sig_atomic_t* cancel = nullptr)
@@ -43,14 +44,12 @@ struct RunOptions {
   std::string target;  // the name the user gave, for the lines printed
   std::string label;   // in Windows characters (code page 1252), as the dialog's field holds it
   bool quick = true;
-  bool yes = false;             // overwrite a DOS or Macintosh disk without asking
+  bool yes = false;             // overwrite a disk that holds data without asking
   bool quiet = false;           // errors only
   bool askOnTerminal = false;   // standard input is a terminal
   bool drawOnTerminal = false;  // standard output is a terminal: one progress line, redrawn
   bool created = false;         // the image was made for this run
-  // What else the target holds, in words (a file system or partition table that libblkid
-  // found); asked about like a DOS or Macintosh disk when the dialog sees a blank disk.
-  std::string foreign;
+  bool image = false;           // the target is a file: a write-protected disk is a read-only file
   // The 128 entries to convert names with; nullptr: the default map.
   const uint8_t* charMap = nullptr;
   uint32_t totalSectors = kTotalSectors;  // of the volume
@@ -70,13 +69,28 @@ struct RunResult {
   bool full = false;          // the kind of format that ran (a quick one may become full)
   char volumeLabel[28] = {};  // as written, in Macintosh characters
   int flushError = 0;         // of making the written sectors durable, errno
+  bool stopIgnored = false;   // a stop came when every sector was written: the volume is complete
 };
 
 // Hooks into the device the disk services run over.
 struct DeviceHooks {
   std::function<std::string()> openError;  // why the device would not open, or ""
   std::function<int()> flush;              // makes the written sectors durable: 0 or errno
+  // What libblkid finds on the open device, in words ("an ext2 file system"), or "". Asked only
+  // of a disk the dialog takes for blank.
+  std::function<std::string()> identify;
 };
+
+// The sectors looked at before a disk is called blank: where every file system, partition table
+// and archive keeps its first bytes, and the last sectors (backup headers, end labels).
+inline constexpr uint32_t kLookFirstSectors = 128;
+inline constexpr uint32_t kLookLastSectors = 16;
+inline constexpr uint8_t kTrackFiller = 0xF6;  // what a track format leaves in every sector
+
+// Whether a disk holds nothing: every sector looked at is all zeros or all track filler, or
+// cannot be read (a medium never formatted; after an unreadable sector the rest of its track of
+// 18 is not read). A drive that says it has no disk is not blank.
+bool HoldsNothing(DiskDeviceBinding& device, uint32_t totalSectors);
 
 // Formats drive 0 ("A:") of the device. A nonzero *cancel stops the format between two steps.
 RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOptions& options,

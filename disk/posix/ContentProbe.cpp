@@ -1,10 +1,7 @@
 #include "disk/posix/ContentProbe.h"
 
 #include <blkid/blkid.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <fcntl.h>
 
 #include "common/PrintableText.h"
 
@@ -18,73 +15,37 @@ std::string Value(blkid_probe probe, const char* name) {
   return data;
 }
 
-ContentFound ProbeInThisProcess(const std::string& path) {
-  ContentFound found;
-  blkid_probe probe = blkid_new_probe_from_filename(path.c_str());
-  if (!probe) return found;
-  blkid_probe_enable_superblocks(probe, 1);
-  blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL);
-  blkid_probe_enable_partitions(probe, 1);
-  const int rc = blkid_do_safeprobe(probe);
-  if (rc == 0) {
-    found.type = Value(probe, "TYPE");
-    found.label = Value(probe, "LABEL");
-    if (found.type.empty()) {
-      found.type = Value(probe, "PTTYPE");
-      found.partitionTable = !found.type.empty();
-    }
-  } else if (rc == -2) {
-    found.ambiguous = true;
-    found.type = "several";
-  }
-  blkid_free_probe(probe);
-  return found;
-}
-
 }  // namespace
 
-ContentFound ProbeContent(const std::string& path) {
-  // In a child: libblkid can leave a descriptor of the drive open (seen on /dev/fd0 with /proc
-  // mounted), and the floppy driver refuses to format a drive that is open twice.
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t child = fork();
-  if (child < 0) {
-    close(fds[0]);
-    close(fds[1]);
-    return {};
-  }
-  if (child == 0) {
-    close(fds[0]);
-    const ContentFound f = ProbeInThisProcess(path);
-    const std::string out = f.type + '\n' + f.label + '\n' + (f.partitionTable ? "p" : "") +
-                            (f.ambiguous ? "a" : "") + '\n';
-    ssize_t ignored = write(fds[1], out.data(), out.size());
-    (void)ignored;
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string in;
-  char buffer[256];
-  for (;;) {
-    const ssize_t n = read(fds[0], buffer, sizeof buffer);
-    if (n > 0) {
-      in.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
+ContentFound ProbeContent(int fd, uint64_t offset, uint64_t size) {
+  ContentFound found;
+  if (fd < 0) return found;
+  // libblkid reads into buffers of its own: a drive held for direct transfers is read through
+  // the page cache while it looks, and given back as it was.
+  const int flags = fcntl(fd, F_GETFL);
+  const bool direct = flags >= 0 && (flags & O_DIRECT) != 0;
+  if (direct) fcntl(fd, F_SETFL, flags & ~O_DIRECT);
+  blkid_probe probe = blkid_new_probe();
+  if (probe && blkid_probe_set_device(probe, fd, static_cast<blkid_loff_t>(offset),
+                                      static_cast<blkid_loff_t>(size)) == 0) {
+    blkid_probe_enable_superblocks(probe, 1);
+    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL);
+    blkid_probe_enable_partitions(probe, 1);
+    const int rc = blkid_do_safeprobe(probe);
+    if (rc == 0) {
+      found.type = Value(probe, "TYPE");
+      found.label = Value(probe, "LABEL");
+      if (found.type.empty()) {
+        found.type = Value(probe, "PTTYPE");
+        found.partitionTable = !found.type.empty();
+      }
+    } else if (rc == -2) {
+      found.ambiguous = true;
+      found.type = "several";
     }
   }
-  close(fds[0]);
-  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  ContentFound found;
-  const size_t a = in.find('\n'), b = a == std::string::npos ? a : in.find('\n', a + 1);
-  if (b == std::string::npos) return found;
-  found.type = in.substr(0, a);
-  found.label = in.substr(a + 1, b - a - 1);
-  const std::string flags = in.substr(b + 1);
-  found.partitionTable = flags.find('p') != std::string::npos;
-  found.ambiguous = flags.find('a') != std::string::npos;
+  if (probe) blkid_free_probe(probe);
+  if (direct) fcntl(fd, F_SETFL, flags);
   return found;
 }
 

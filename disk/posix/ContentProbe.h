@@ -3,6 +3,7 @@
 // does not recognise itself is overwritten without a word.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace brind {
@@ -14,9 +15,10 @@ struct ContentFound {
   bool ambiguous = false;  // more than one signature
 };
 
-// Probes path read-only. Nothing found, or a target that cannot be read (a drive without a
-// disk), gives an empty type.
-ContentFound ProbeContent(const std::string& path);
+// Probes `size` bytes from `offset` on the descriptor the caller holds (an image, the sectors
+// inside a DiskCopy image, a drive), read-only, in this process. Nothing found, or a target
+// that cannot be read (a drive without a disk), gives an empty type.
+ContentFound ProbeContent(int fd, uint64_t offset, uint64_t size);
 
 // "an ext2 file system labelled "docs"", "a DOS partition table", ...
 std::string DescribeContent(const ContentFound& found);

@@ -327,7 +327,9 @@ void PosixDevice::Close() {
 int PosixDevice::Flush() {
   if (fd_ < 0) return 0;
   EndFormatting();
-  return fsync(fd_) == 0 ? 0 : errno;
+  // The sectors and what is needed to read them back (holes punched included); the file's
+  // times may follow later.
+  return fdatasync(fd_) == 0 ? 0 : errno;
 }
 
 void PosixDevice::EndFormatting() {
@@ -424,6 +426,13 @@ DeviceResult PosixDevice::ZeroSectors(uint8_t drive, uint32_t first, uint32_t co
   return DiskDeviceBinding::ZeroSectors(drive, first, count);
 }
 
+void PosixDevice::CountTrack(uint32_t sectors) {
+  // A track format writes every sector of the track.
+  writes_ += sectors;
+  bytesWritten_ += uint64_t{sectors} * kSectorSize;
+  ++tracksFormatted_;
+}
+
 DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder) {
   if (fd_ < 0) return DeviceResult::Failure(kDiskNoDisk);
   if (head >= kHeads || cylinder >= kCylinders) return DeviceResult::Failure(kDiskGeneralFailure);
@@ -434,7 +443,9 @@ DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder)
     if (readOnly_) return DeviceResult::Failure(kDiskAccessDenied);
     SgioTransport drive(fd_);
     const DiskStatus status = ufi::FormatTrack(drive, head, cylinder);
-    return status == kDiskOk ? DeviceResult::Success() : DeviceResult::Failure(status);
+    if (status != kDiskOk) return DeviceResult::Failure(status);
+    CountTrack(kSectorsPerTrack);
+    return DeviceResult::Success();
   }
   if (readOnly_) return DeviceResult::Failure(kDiskTrackWriteProtected);
   if (!block_) {
@@ -450,8 +461,7 @@ DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder)
                            uint64_t{(uint32_t{cylinder} * kHeads + head) * perTrack} * kSectorSize);
     if (pwrite(fd_, track, bytes, offset) != static_cast<ssize_t>(bytes))
       return DeviceResult::Failure(kDiskGeneralFailure);
-    bytesWritten_ += bytes;
-    ++tracksFormatted_;
+    CountTrack(perTrack);
     return DeviceResult::Success();
   }
   if (!formatting_) {
@@ -461,7 +471,10 @@ DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder)
   format_descr track{};
   track.head = head;
   track.track = cylinder;
-  if (IoctlRetried(fd_, FDFMTTRK, &track) == 0) return DeviceResult::Success();
+  if (IoctlRetried(fd_, FDFMTTRK, &track) == 0) {
+    CountTrack(kSectorsPerTrack);
+    return DeviceResult::Success();
+  }
   switch (errno) {
     case EROFS:
       return DeviceResult::Failure(kDiskTrackWriteProtected);

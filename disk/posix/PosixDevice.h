@@ -81,7 +81,10 @@ class PosixDevice : public DiskDeviceBinding {
   // Pushes what was written to the medium; the errno of a failure, 0 on success.
   int Flush();
   bool isBlockDevice() const { return block_; }
+  // The open descriptor (-1 when closed), for looking at what the disk holds through it.
+  int descriptor() const { return fd_; }
   uint64_t reads() const { return reads_; }
+  // Sectors written, those of formatted tracks included.
   uint64_t writes() const { return writes_; }
   uint64_t bytesWritten() const { return bytesWritten_; }
   // Sectors of an image made to read as zeros without writing them (holes punched in the file).
@@ -96,6 +99,7 @@ class PosixDevice : public DiskDeviceBinding {
   // transfers as soon as it can be (after a Retry, when a writable disk is in).
   void ReopenIfNoDisk();
   void EndFormatting();
+  void CountTrack(uint32_t sectors);
   uint16_t TransferErrorCode(int err, bool write);
 
   std::string path_;

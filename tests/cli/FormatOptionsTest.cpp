@@ -32,8 +32,13 @@ TEST(DateOption, Iso8601AsTheWallClockTime) {
   const Case cases[] = {
       {"1995-12-14T16:19:40", 0xACF5FF1C},  // the fixed date of every format
       {"1995-12-14 16:19:40", 0xACF5FF1C},
-      {"1995-12-14T16:19:40Z", 0xACF5FF1C},
-      {"1995-12-14T16:19:40+05:30", 0xACF5FF1C},  // the zone does not move the clock
+      // With a zone: the local time of that instant (the test runs in UTC+01:00).
+      {"1995-12-14T15:19:40Z", 0xACF5FF1C},
+      {"1995-12-14T20:49:40+05:30", 0xACF5FF1C},
+      {"1995-12-14T10:19:40-0500", 0xACF5FF1C},
+      {"1903-12-31T23:00:00Z", 0},
+      {"1903-12-31T22:59:59Z", -1},  // 1903-12-31T23:59:59 here
+      {"2040-02-06T06:28:15+01", 0xFFFFFFFF},
       {"1904-01-01", 0},
       {"1904-01-01T00:01", 60},
       {"2040-02-06T06:28:15", 0xFFFFFFFF},
@@ -48,6 +53,8 @@ TEST(DateOption, Iso8601AsTheWallClockTime) {
       {"2024-01-01T12:00+5", -1},
       {"yesterday", -1},
   };
+  setenv("TZ", "XXX-1", 1);  // one hour east of UTC, no daylight saving
+  tzset();
   for (const Case& c : cases) {
     uint32_t date = 0;
     std::string why;

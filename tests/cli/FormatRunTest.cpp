@@ -86,6 +86,8 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
   const Case cases[] = {
       {"new image", kNewImage, true, false, false, nullptr, Outcome::kFormatted, true,
        "disk.img: a new image\nFormatting...\nCreating File System...\n", ""},
+      {"new image without tracks", kNewImage, true, false, false, nullptr, Outcome::kFormatted,
+       true, "disk.img: a new image\nCreating File System...\n", ""},
       {"blank disk, quick", kBlank, true, false, false, nullptr, Outcome::kFormatted, true,
        "disk.img: a blank disk\n" + std::string(kNote) + "Formatting...\nCreating File System...\n",
        ""},
@@ -122,10 +124,9 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
        "continue with the format? [y/N] ",
        "Nothing was written."},
       {"ext2, quick, yes typed once", kExt2, true, false, true, "y\n", Outcome::kFormatted, true,
-       "disk.img: an ext2 file system\nYou cannot do a Quick format because the disk is not "
-       "Macintosh formatted or the capacity does not match.\n\nClick OK to perform a Full "
-       "format. [y/N] " +
-           std::string(kNote) + "Formatting...\nCreating File System...\n",
+       "disk.img: an ext2 file system\nNot a Macintosh disk, so a quick format is not possible. "
+       "Format its tracks and write a new volume over an ext2 file system? [y/N] "
+       "Formatting...\nCreating File System...\n",
        ""},
       {"ext2 behind a DOS boot sector", kDos, false, true, false, nullptr, Outcome::kFormatted,
        true, "disk.img: a DOS disk labelled \"DOSLABEL\"\nFormatting...\nCreating File System...\n",
@@ -137,7 +138,9 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
     if (c.disk == kDos) r.DosDisk();
     if (c.disk == kMac) r.MacDisk();
     r.options.created = c.disk == kNewImage;
-    if (c.disk == kExt2 || std::strstr(c.what, "behind")) r.options.foreign = "an ext2 file system";
+    if (c.disk == kExt2 || std::strstr(c.what, "behind"))
+      r.hooks.identify = [] { return std::string("an ext2 file system"); };
+    r.options.hasTracks = !std::strstr(c.what, "without tracks");
     r.options.quick = c.quick;
     r.options.yes = c.yes;
     r.options.askOnTerminal = c.terminal;
@@ -158,6 +161,37 @@ TEST(FormatRun, QuestionsAndTheirAnswers) {
       EXPECT_EQ(r.flushes, 0);
     }
     EXPECT_EQ(r.device.lockDepth, 0);
+  }
+}
+
+// Blank is a disk that holds nothing; an unreadable track counts as never formatted.
+TEST(FormatRun, OnlyADiskThatHoldsNothingIsBlank) {
+  struct Case {
+    const char* what;
+    uint32_t sector;  // where byte 7 is set (0: nowhere)
+    uint8_t value;
+    uint32_t failBelow;  // reads of sectors below it fail
+    uint16_t readError;
+    bool blank;
+  } const cases[] = {
+      {"zeros and a track of filler", 0, 0, 0, 0, true},
+      {"one 0xF6 among zeros", 40, 0xF6, 0, 0, false},
+      {"a byte in sector 127", 127, 1, 0, 0, false},
+      {"a byte in sector 128", 128, 1, 0, 0, true},
+      {"a byte in the last sector", 2879, 1, 0, 0, false},
+      {"unformatted", 0, 0, 2880, 31, true},
+      {"first track unreadable, data on the second", 20, 1, 18, 31, false},
+      {"no disk", 0, 0, 2880, kDiskNotReady, false},
+  };
+  for (const Case& c : cases) {
+    FakeDevice d;
+    std::memset(d.SectorData(18), 0xF6, 18 * kSectorSize);
+    if (c.sector) d.SectorData(c.sector)[7] = c.value;
+    d.fault = [&c](const DeviceCall& call, size_t) -> std::optional<DeviceResult> {
+      if (call.sector < c.failBelow) return DeviceResult::Failure(c.readError);
+      return std::nullopt;
+    };
+    EXPECT_EQ(HoldsNothing(d, kTotalSectors), c.blank) << c.what;
   }
 }
 

@@ -31,6 +31,15 @@ checked() {  # image...
   done
 }
 
+# What became of an image: untouched, no longer a Macintosh disk, or a complete volume.
+state() {  # image, checksum before
+  local out
+  if [ "$(sha1sum <"$1")" = "$2" ]; then echo untouched
+  elif [ "$(head -c 1026 "$1" | tail -c 2 | tr -d '\0')" != BD ]; then echo not-mac
+  elif out=$("$checker" "$1" 2>&1) || [ $? -eq 1 ] && ! grep -q '^ERROR' <<<"$out"; then echo complete
+  else echo broken; fi
+}
+
 # --- a new image, read back by hfsutils
 "$tool" -q -L "Brindle Test" fresh.img 2>err.txt
 rc=$?
@@ -92,9 +101,6 @@ grep -q 'a DOS disk labelled "DOSLABEL"' out.txt && ok "the DOS label is shown" 
   && ok "quick on a DOS disk becomes a full format" || fail "DOS quick: $(cat out.txt err.txt)"
 checked dos.img
 
-cp twin.img ro.img; chmod 0444 ro.img; sum=$(sha1sum <ro.img)
-refused "read-only image" "write protected" setpriv --reuid=65534 --regid=65534 --clear-groups "$tool" -y ro.img
-unchanged "read-only image" ro.img "$sum"
 
 # --- data the dialog does not know is named, and not overwritten without a yes
 head -c 1474560 /dev/zero >ext2.img && mkfs.ext2 -q -L extdocs ext2.img
@@ -121,37 +127,99 @@ for c in 'ext2.img|an ext2 file system labelled "extdocs"' 'iso.img|an ISO 9660 
 done
 "$tool" -y -q -L Ext ext2.img && [ "$(head -c 1026 ext2.img | tail -c 2)" = BD ] \
   && ok "-y overwrites it" || fail "-y on an ext2 image"
+
+# --- what is on the target x who may say yes: only a disk that holds nothing is formatted
+# without a yes, and a refusal leaves every byte as it was
+head -c 1474560 /dev/zero >c-zeros.img; tr '\0' '\366' <c-zeros.img >c-filler.img
+head -c 1474560 /dev/urandom >c-random.img; cp c-zeros.img c-tar.img; tar cf - -C "$work" home | dd of=c-tar.img conv=notrunc status=none
+cp c-zeros.img c-ext2.img && mkfs.ext2 -q c-ext2.img; cp twin.img c-hfs.img
+for c in "zeros a blank disk" "filler a blank disk" "tar data of an unknown kind" \
+         "random data of an unknown kind" "ext2 an ext2 file system" "hfs a Macintosh disk"; do
+  read -r what name <<<"$c"
+  for answer in none yes no -y; do
+    cp "c-$what.img" t.img; sum=$(sha1sum <t.img) want=untouched
+    case $answer in
+      none | -y) "$tool" ${answer/none/} -L T t.img </dev/null >out.txt 2>&1 ;;
+      *) (sleep 0.3; echo "$answer") | script -qec "'$tool' -L T t.img" /dev/null >out.txt 2>&1 ;;
+    esac
+    [ "$name" = "a blank disk" ] || [ "$answer" = yes ] || [ "$answer" = -y ] && want=complete
+    got=$(state t.img "$sum")
+    [ "$got" = "$want" ] && grep -q "t.img: $name" out.txt && ok "$what, answer $answer: $got" \
+      || fail "$what, answer $answer: disk $got (want $want): $(tr '\r' '\n' <out.txt)"
+  done
+done
+
 sum=$(sha1sum <mac.img)
 refused "an empty label" "is empty" "$tool" -y -L "" mac.img
 unchanged "an empty label" mac.img "$sum"
 
-# --- Ctrl-C and SIGTERM stop between two steps; every write is slowed so the signal lands
-# in the middle
-interrupted() {  # signal, expected exit, the phase to signal in, tool arguments...
-  local sig=$1 want=$2 phase=$3; shift 3
-  rm -f out.txt
-  # LeakSanitizer cannot run under ptrace; the sanitizer build would end with its error instead.
-  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=100000 \
-    sh -c 'echo $$ >pid.txt; exec "$0" "$@"' "$tool" "$@" >out.txt 2>err.txt &
-  local strace=$! i
-  for i in $(seq 100); do grep -q "$phase" out.txt 2>/dev/null && break; sleep 0.1; done
-  sleep 0.3  # a few writes into the phase
-  kill -"$sig" "$(cat pid.txt)"
-  wait $strace
-  local rc=$?
-  [ $rc -eq "$want" ] && grep -q 'Format cancelled' err.txt && ok "$sig: cancelled, exit $want" \
-    || fail "$sig: exit $rc, $(cat err.txt)"
-}
+# --- every signal that would end the tool stops it between two steps. strace delivers the signal
+# right after the Nth write to the image; what is left is the disk as it was, a disk that is no
+# longer a Macintosh disk, or (after the last write) a complete volume.
 if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
-  cp twin.img int.img
-  interrupted INT 130 Formatting -y --full -L Stopped int.img
-  [ "$(head -c 1026 int.img | tail -c 2)" != BD ] && ! cmp -s int.img twin.img \
-    && ok "a stopped full format leaves no Macintosh disk" || fail "after SIGINT the disk still reads as before"
-  cp twin.img term.img
-  interrupted TERM 143 "Creating File System" -y --quick -L Stopped term.img
-  [ "$(head -c 1026 term.img | tail -c 2)" != BD ] && ok "a stopped quick format is no Macintosh disk" \
-    || fail "after SIGTERM the quick-formatted disk still reads as Macintosh"
+  # LeakSanitizer cannot run under ptrace; the sanitizer build would end with its error instead.
+  export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+  declare -A lastWrite
+  for kind in quick full; do
+    cp twin.img sig.img
+    strace -f -o writes.txt -e trace=pwrite64 "$tool" -q -y --$kind sig.img
+    lastWrite[$kind]=$(grep -c pwrite64 writes.txt)
+  done
+  # signal number, format, write after which it comes ("last": the last one), what is left
+  for c in "HUP 1 quick 1 untouched" "INT 2 full 2 untouched" "QUIT 3 quick 3 not-mac" \
+           "USR1 10 full 40 not-mac" "USR2 12 quick 9 not-mac" "PIPE 13 full 165 not-mac" \
+           "ALRM 14 quick 13 not-mac" "TERM 15 full 100 not-mac" "USR1 10 quick last complete" \
+           "HUP 1 full last complete" "PIPE 13 quick last complete" "VTALRM 26 quick 5 not-mac"; do
+    read -r sig num kind at want <<<"$c"
+    [ "$at" = last ] && at=${lastWrite[$kind]}
+    cp twin.img sig.img; sum=$(sha1sum <sig.img)
+    strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:signal=$sig:when=$at \
+      "$tool" -y --$kind -L Stopped sig.img >out.txt 2>err.txt
+    rc=$? got=$(state sig.img "$sum")
+    words='Format cancelled'; [ "$want" = complete ] && words='the volume is complete'
+    [ $rc -eq $((128 + num)) ] && [ "$got" = "$want" ] && grep -q "SIG$sig.*$words\|$words.*SIG$sig" err.txt \
+      && ok "SIG$sig after write $at of a $kind format: exit $rc, $got" \
+      || fail "SIG$sig after write $at of a $kind format: exit $rc, disk $got (want $want), $(cat err.txt)"
+  done
 fi
+# A pipe that closes under the tool's output does not stop the format.
+cp twin.img piped.img
+"$tool" -y --full -L Piped piped.img | head -c 1 >/dev/null
+rc=${PIPESTATUS[0]}
+[ "$rc" = 0 ] && [ "$(state piped.img x)" = complete ] && ok "| head: the format goes on to a complete volume" \
+  || fail "| head: exit $rc, disk $(state piped.img x)"
+
+# --- every kind of path as the target: the answer, and the path as it was unless it was to be
+# written
+mkdir -p paths && cd paths && chmod 0755 . .. && mkdir dir.img && mkfifo fifo.img
+for f in regular ro unreadable; do cp ../twin.img $f.img; done; chmod 0444 ro.img; chmod 0 unreadable.img
+ln -s regular.img link.img; ln -s nowhere.img dangling.img
+as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+look() { stat -c '%F %s %Y' "$1" 2>/dev/null; [ -f "$1" ] && [ -r "$1" ] && sha1sum <"$1"; }
+# path, exit status, words said, what becomes of it (formatted, created, unchanged), runs as
+for c in "regular.img|0|formatted (quick)|formatted|" "missing.img|0|formatted|created|" \
+         "dir.img|1|neither an image file nor a floppy drive|unchanged|" \
+         "fifo.img|1|neither an image file nor a floppy drive|unchanged|" \
+         "/dev/null|1|neither an image file nor a floppy drive|unchanged|" \
+         "link.img|0|formatted (quick)|formatted|" \
+         "dangling.img|1|symbolic link to a path that does not exist|unchanged|" \
+         "ro.img|1|ro.img is read-only|unchanged|as_nobody" \
+         "unreadable.img|1|unreadable.img: Permission denied|unchanged|as_nobody"; do
+  IFS='|' read -r path want words becomes as <<<"$c"
+  before=$(look "$path")
+  $as timeout 20 "$tool" -y -L Paths "$path" </dev/null >out.txt 2>&1
+  rc=$?
+  case $becomes in
+    unchanged) [ "$before" = "$(look "$path")" ] ;;
+    *) [ "$(state "$path" x)" = complete ] && { [ -n "$before" ] || [ $becomes = created ]; } ;;
+  esac
+  kept=$?
+  [ $rc -eq "$want" ] && [ $kept -eq 0 ] && grep -qF -- "$words" out.txt && ok "target $path: exit $rc, $becomes" \
+    || fail "target $path: exit $rc (want $want), kept $kept, $(cat out.txt)"
+done
+[ -L link.img ] && [ -L dangling.img ] && [ ! -e nowhere.img ] && [ -p fifo.img ] && [ -d dir.img ] \
+  && ok "links stay links, nothing is made through a dangling one" || fail "a path changed kind: $(ls -l)"
+cd ..
 
 # --- where images may be made
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then

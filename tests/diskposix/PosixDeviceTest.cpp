@@ -14,6 +14,7 @@
 #include "disk/DiskServices.h"
 #include "disk/posix/DiskCopyImage.h"
 #include "disk/posix/PosixDevice.h"
+#include "disk/posix/UfiDrive.h"
 #include "tests/support/FakeDriverPort.h"
 #include "tests/support/ScriptedPrompts.h"
 
@@ -91,7 +92,10 @@ TEST_F(PosixDeviceTest, ImageSectorsTracksAndDriveCheck) {
   for (size_t i = 54 * 512; i < 72 * 512; ++i) expected[i] = 0xF6;
   EXPECT_EQ(after, expected);
   EXPECT_EQ(device.reads(), 1u);
-  EXPECT_EQ(device.writes(), 1u);
+  // The track counts as its 18 sectors, as its bytes do.
+  EXPECT_EQ(device.writes(), 19u);
+  EXPECT_EQ(device.bytesWritten(), device.writes() * 512);
+  EXPECT_EQ(device.tracksFormatted(), 1u);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -292,6 +296,44 @@ TEST_F(PosixDeviceTest, ClearedSectorsOfAnImageAreHoles) {
   struct stat st {};
   ASSERT_EQ(stat(image.c_str(), &st), 0);
   EXPECT_LT(st.st_blocks * 512, 1024 * 1024);
+}
+
+// SG_IO as the kernel answers it: CHECK CONDITION comes with DRIVER_SENSE (0x08) in
+// driver_status and the sense bytes; only the host status and the driver's own failure bits say
+// that the command never reached the drive.
+TEST(SgioTransportTest, HeaderFieldsAsTheKernelReturnsThem) {
+  struct Case {
+    const char* what;
+    uint8_t status, host, driver, key, asc;  // key 0: no sense data
+    bool delivered;
+    DiskStatus write;  // what a write that got this answer reports
+  } const cases[] = {
+      {"good, 3 bytes short", 0x00, 0, 0, 0, 0, true, kDiskOk},
+      {"write-protected", 0x02, 0, 0x08, 0x07, 0x27, true, kDiskWriteProtected},
+      {"no disk", 0x02, 0, 0x08, 0x02, 0x3A, true, kDiskNotReady},
+      {"unformatted", 0x02, 0, 0x08, 0x03, 0x30, true, kDiskSectorNotFound},
+      {"unplugged (DID_NO_CONNECT)", 0x00, 0x01, 0, 0, 0, false, kDiskGeneralFailure},
+      {"driver error with sense", 0x02, 0, 0x08 | 0x04, 0x07, 0x27, false, kDiskGeneralFailure},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SgioTransport transport([&c](sg_io_hdr_t& io) {
+      const uint8_t sense[14] = {0x70, 0, c.key, 0, 0, 0, 0, 10, 0, 0, 0, 0, c.asc, 0};
+      io.status = c.status;
+      io.host_status = c.host;
+      io.driver_status = c.driver;
+      io.resid = 3;
+      io.sb_len_wr = c.key ? sizeof sense : 0;
+      std::memcpy(io.sbp, sense, io.sb_len_wr);
+      return 0;
+    });
+    uint8_t data[8] = {};
+    const ufi::CommandResult r = transport.Execute(ufi::ModeSense(0x3F, 8), data, 8, true);
+    EXPECT_EQ(r.delivered, c.delivered);
+    EXPECT_EQ(r.good, c.write == kDiskOk);
+    EXPECT_EQ(r.good ? kDiskOk : ufi::StatusOfSense(r.sense, ufi::Operation::kWrite), c.write);
+    EXPECT_EQ(r.received, c.delivered ? 5u : 0u);
+  }
 }
 
 }  // namespace

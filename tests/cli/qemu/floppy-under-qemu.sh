@@ -53,7 +53,8 @@ timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
   -drive if=floppy,index=1,format=raw,file="$work/b.img",readonly=on
 # A drive with no disk in it, and a 2.88 MB drive. The serial line and qemu's monitor are sockets:
 # at each Retry question the host puts a disk in the drive and answers r.
-cp "$work/b.orig" "$work/retry-protected.img"; cp "$work/a.orig" "$work/retry.img"
+# The writable disk is blank, so that the Retries are the only questions.
+cp "$work/b.orig" "$work/retry-protected.img"; head -c 1474560 /dev/zero >"$work/retry.img"
 timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
   -serial "unix:$work/serial.sock,server=on,wait=on" -monitor "unix:$work/monitor.sock,server=on,wait=off" \
   -kernel "$kernel" -initrd "$work/initrd.gz" \
