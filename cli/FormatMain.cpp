@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 
 #include "charmap/CharMapFile.h"
 #include "cli/Cp1252.h"
+#include "cli/FolderFill.h"
 #include "cli/FormatOptions.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
@@ -71,7 +73,24 @@ are refused.
 
 Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
 label and options give the same bytes; --date sets another one (ISO 8601, such
-as 2024-05-31T14:30:00, kept as the wall-clock time written) or "now".
+as 2024-05-31T14:30:00, kept as the wall-clock time written) or "now", and
+without --date SOURCE_DATE_EPOCH does (seconds since 1970, as UTC).
+
+-d DIR fills the new volume with the files and folders of DIR: each file's data
+fork from the file, its resource fork and Finder information (type, creator,
+flags) from an AppleDouble file "._NAME" beside it; with --macbinary a file
+with a valid MacBinary II or III header (CRC checked) gives its forks, Finder
+information, dates and name instead (any other file is copied as it is). Each
+file and folder takes its modification time (local time), or the one date of
+--date or SOURCE_DATE_EPOCH, so that the same tree gives the same bytes. Names
+go from UTF-8 to the Macintosh character set, ":" becoming "/". Symbolic links,
+devices, FIFOs and sockets in DIR are skipped with a note; nothing outside DIR
+is read. Refused before anything is written, each with its path: a name of
+more than 31 Macintosh characters, with a character the Macintosh set lacks or
+a control character, two names of a folder that the volume holds equal (it
+ignores case), a damaged AppleDouble file, and a tree that does not fit (with
+the size it needs). --size auto makes a new image of the smallest floppy size
+that holds the tree, or else of the fewest whole megabytes.
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
 Exit status: 0 when the disk was formatted; 130 when stopped by Ctrl-C, 143 by
@@ -120,7 +139,16 @@ struct Options {
   std::string imageFormat;  // "raw", "dc42", or empty: by the file's header or name
   std::string date;
   std::string target;
+  std::string fromDir;  // -d: the folder whose tree fills the volume
+  bool macBinary = false;
 };
+
+// How a size is written on the command line: "1440K", "3M", or bytes.
+std::string SizeName(uint32_t sectors) {
+  if (const FloppyMedium* m = FindFloppyMedium(sectors)) return m->name;
+  if (sectors % 2048 == 0) return std::to_string(sectors / 2048) + "M";
+  return std::to_string(uint64_t{sectors} * kSectorSize);
+}
 
 int Cancelled() {
   Error("Format cancelled.");
@@ -152,7 +180,12 @@ int Run(const Options& opt) {
   }
 
   uint32_t requested = 0;  // sectors asked for with --size
-  if (!opt.size.empty() && !ParseVolumeSize(opt.size, requested, why)) {
+  const bool autoSize = opt.size == "auto";
+  if (autoSize && opt.fromDir.empty()) {
+    Error("--size auto sizes a volume for the files of -d DIR. Nothing was written.");
+    return 1;
+  }
+  if (!opt.size.empty() && !autoSize && !ParseVolumeSize(opt.size, requested, why)) {
     Error("--size " + opt.size + " " + why + ". Nothing was written.");
     return 1;
   }
@@ -161,6 +194,40 @@ int Run(const Options& opt) {
     Error("--date " + opt.date + " " + why + ". Nothing was written.");
     return 1;
   }
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  const bool oneDate = !opt.date.empty() || (epoch && *epoch);
+  if (opt.date.empty() && epoch && *epoch) {
+    char* end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (*end || errno || seconds < 0) {
+      Error(std::string("SOURCE_DATE_EPOCH=") + epoch +
+            " is not a number of seconds since 1970. Nothing was written.");
+      return 1;
+    }
+    date = HfsDateOfUnixTime(seconds, false);
+  }
+
+  // The tree is read, and every name the volume cannot take listed, before anything else.
+  FolderTree folder;
+  std::string shownDir = PrintablePath(opt.fromDir);
+  while (shownDir.size() > 1 && shownDir.back() == '/') shownDir.pop_back();
+  if (!opt.fromDir.empty()) {
+    if (!ReadFolderTree(opt.fromDir, {opt.macBinary, oneDate, date}, folder, why)) {
+      Error("cannot read the folder " + shownDir + ": " + why + ". Nothing was written.");
+      return 1;
+    }
+    if (!opt.quiet)
+      for (const std::string& note : folder.notes) Error(shownDir + "/" + note);
+    for (const std::string& problem : folder.problems) Error(shownDir + "/" + problem);
+    if (!folder.problems.empty()) {
+      Error(std::to_string(folder.problems.size()) + " name" +
+            (folder.problems.size() == 1 ? "" : "s") + " in " + shownDir +
+            " cannot go on a Macintosh volume as they are. Nothing was written.");
+      return 1;
+    }
+  }
+  const TreePlanner planner(folder.tree, volumeLabel);
 
   const TargetInfo info = InspectTarget(opt.target);
   const std::string& t = opt.target;
@@ -169,7 +236,7 @@ int Run(const Options& opt) {
     return 1;
   }
   const bool device = info.kind == TargetKind::kFloppy || info.kind == TargetKind::kBlockDevice;
-  if (device && (requested || !opt.imageFormat.empty())) {
+  if (device && (requested || autoSize || !opt.imageFormat.empty())) {
     Error(t +
           " is a drive: it keeps the size and form of its medium (no --size or "
           "--image-format). Nothing was written.");
@@ -180,8 +247,15 @@ int Run(const Options& opt) {
   ImageLayout layout;
   switch (info.kind) {
     case TargetKind::kMissing:
-      sectors = requested ? requested : kTotalSectors;
       diskCopy = opt.imageFormat == "dc42" || (opt.imageFormat.empty() && HasDiskCopyName(t));
+      sectors = requested ? requested : kTotalSectors;
+      if (autoSize) sectors = SmallestVolume(planner, diskCopy);
+      if (!sectors) {
+        Error("the files of " + shownDir + " fit on no " +
+              (diskCopy ? "DiskCopy 4.2 image (at most 1440K)" : "volume of up to 2G") +
+              ". Nothing was written.");
+        return 1;
+      }
       break;
     case TargetKind::kOther:
       Error(t + " is neither an image file nor a floppy drive. Nothing was written.");
@@ -211,6 +285,10 @@ int Run(const Options& opt) {
         layout = {0, static_cast<uint32_t>(info.size / kSectorSize), info.size};
       }
       sectors = layout.sectors;
+      if (autoSize) {
+        Error(t + " keeps its size; --size auto sizes a new image. Nothing was written.");
+        return 1;
+      }
       if (requested && requested != sectors) {
         Error(t + " holds a volume of " + GroupedNumber(uint64_t{sectors} * kSectorSize) +
               " bytes, not " + GroupedNumber(uint64_t{requested} * kSectorSize) +
@@ -243,6 +321,29 @@ int Run(const Options& opt) {
     Error("a DiskCopy 4.2 image holds only a 400K, 720K, 800K or 1440K disk, not " +
           GroupedNumber(uint64_t{sectors} * kSectorSize) + " bytes. Nothing was written.");
     return 1;
+  }
+  TreePlan plan;
+  if (!opt.fromDir.empty()) {
+    plan = planner.For(sectors);
+    if (!planner.ok()) {
+      Error("the files of " + shownDir + " cannot go on the volume: " + planner.error() +
+            ". Nothing was written.");
+      return 1;
+    }
+    if (!plan.fits) {
+      const VolumeLayout l = LayoutOfVolume(sectors);
+      const uint32_t smallest = SmallestVolume(planner, false);
+      Error("the files of " + shownDir + " need " +
+            GroupedNumber(plan.neededBlocks * l.sectorsPerBlock * kSectorSize) +
+            " bytes with the volume's structures; a volume of " +
+            GroupedNumber(uint64_t{sectors} * kSectorSize) + " bytes has " +
+            GroupedNumber(uint64_t{l.blocks} * l.sectorsPerBlock * kSectorSize) + ". " +
+            (smallest ? "The smallest volume that holds them is " + SizeName(smallest) + " (" +
+                            GroupedNumber(uint64_t{smallest} * kSectorSize) + " bytes)"
+                      : std::string("No volume of up to 2G holds them")) +
+            ". Nothing was written.");
+      return 1;
+    }
   }
   if (info.mounted) {
     Error(t + " is mounted on " + info.mountedOn + "; unmount it first. Nothing was written.");
@@ -281,6 +382,8 @@ int Run(const Options& opt) {
   }
 
   PosixDevice disk(t, layout);
+  FolderReader reader(opt.fromDir, folder, &cancelRequested);
+  FillingStages filling(sectors, date, folder.tree, reader);
   NoDriver driver;
   StdioConsole console(kProgram, &cancelRequested);
   RunOptions run;
@@ -300,6 +403,7 @@ int Run(const Options& opt) {
   run.totalSectors = sectors;
   run.date = date;
   run.hasTracks = device || layout.tracks;
+  if (!opt.fromDir.empty()) run.stages = &filling;
   DeviceHooks hooks;
   hooks.openError = [&disk] { return disk.openError(); };
   hooks.flush = [&disk] { return disk.Flush(); };
@@ -344,14 +448,24 @@ int Run(const Options& opt) {
     Error("could not write " + t + ": " + std::strerror(result.flushError));
     return 1;
   }
+  uint32_t freeBlocks = volume.freeBlocks;
+  std::string filled;
+  if (!opt.fromDir.empty()) {
+    size_t files = 0;
+    for (const TreeEntry& e : folder.tree) files += !e.folder;
+    freeBlocks = volume.blocks - plan.usedBlocks;
+    filled = " with " + std::to_string(files) + (files == 1 ? " file" : " files") + " and " +
+             std::to_string(folder.tree.size() - files) +
+             (folder.tree.size() - files == 1 ? " folder" : " folders");
+  }
   if (!opt.quiet)
-    std::printf(
-        "%s: formatted (%s) as \"%s\", %s bytes free\n", t.c_str(),
-        result.full && hasTracks ? "full" : "quick",
-        DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
-                       VolumeNameLength(result.volumeLabel), names)
-            .c_str(),
-        GroupedNumber(uint64_t{volume.freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
+    std::printf("%s: formatted (%s) as \"%s\"%s, %s bytes free\n", t.c_str(),
+                result.full && hasTracks ? "full" : "quick",
+                DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
+                               VolumeNameLength(result.volumeLabel), names)
+                    .c_str(),
+                filled.c_str(),
+                GroupedNumber(uint64_t{freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
   return 0;
 }
 
@@ -372,13 +486,19 @@ int main(int argc, char** argv) {
                  "default map");
   app.add_option("--size", opt.size,
                  "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
-                 "to 2G in bytes, K, M or G");
+                 "to 2G in bytes, K, M or G; with -d, auto: the smallest that holds the files");
   app.add_option("--image-format", opt.imageFormat,
                  "raw, or dc42 for a DiskCopy 4.2 image (default: by the file's header or name)")
       ->check(CLI::IsMember({"raw", "dc42"}));
   app.add_option("--date", opt.date,
                  "Date of the volume, ISO 8601 (2024-05-31T14:30:00) or \"now\" (default: a "
                  "fixed date, for reproducible volumes)");
+  app.add_option("-d", opt.fromDir,
+                 "Fill the new volume with the files and folders of DIR (AppleDouble ._NAME "
+                 "files give resource forks and Finder information)")
+      ->type_name("DIR");
+  app.add_flag("--macbinary", opt.macBinary,
+               "With -d: decode files that carry a valid MacBinary II or III header");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats,
