@@ -473,6 +473,10 @@ uint16_t WriteVolumeTree(SectorIo& io, uint8_t drive, uint32_t totalSectors, con
     }
   }
 
+  // Node 1 of the extents file is free: no stale bytes in it.
+  DiskStatus s = io.ZeroSectors(sectorOf(0) + 1, 1, drive);
+  if (s != kDiskOk) return failedWrite(s);
+
   // The catalog: its nodes in use, then the nodes beyond the empty volume's catalog cleared
   // (the format cleared its own free nodes).
   const uint32_t date = m.Get32(mdb::drCrDate);
@@ -481,8 +485,7 @@ uint16_t WriteVolumeTree(SectorIo& io, uint8_t drive, uint32_t totalSectors, con
   std::vector<uint8_t> run(nodes.size() * kSectorSize);
   for (size_t k = 0; k < nodes.size(); ++k)
     std::memcpy(run.data() + k * kSectorSize, nodes[k].data(), kSectorSize);
-  DiskStatus s =
-      io.WriteSectors(run.data(), catalogSector, static_cast<uint32_t>(nodes.size()), drive);
+  s = io.WriteSectors(run.data(), catalogSector, static_cast<uint32_t>(nodes.size()), drive);
   if (s != kDiskOk) return failedWrite(s);
   const auto from = std::max<uint32_t>(static_cast<uint32_t>(nodes.size()), l.treeNodes);
   if (from < plan.catalogNodes) {
