@@ -82,6 +82,7 @@ class Walker {
     struct Named {
       std::string mac;
       std::string path;
+      std::string own;  // the name in the folder
     };
     std::vector<Named> macNames;
     size_t valence = 0;
@@ -131,7 +132,7 @@ class Walker {
       }
       if (!e.folder && !src.resourceInFile) e.dataLength = src.size;
       out_.bytes += e.dataLength + e.resourceLength;
-      if (!e.name.empty()) macNames.push_back({e.name, where});
+      if (!e.name.empty()) macNames.push_back({e.name, where, name});
       ++valence;
       const auto index = static_cast<uint32_t>(out_.tree.size());
       out_.tree.push_back(e);
@@ -146,9 +147,9 @@ class Walker {
                      [](const Named& a, const Named& b) { return Compare(a.mac, b.mac) < 0; });
     for (size_t k = 1; k < macNames.size(); ++k)
       if (Compare(macNames[k - 1].mac, macNames[k].mac) == 0)
-        Problem(macNames[k].path, "is the same name on the volume as " +
-                                      PrintablePath(macNames[k - 1].path) +
-                                      " (names are compared without case)");
+        Problem(macNames[k].path, "is the same name on the volume as \"" +
+                                      PrintablePath(macNames[k - 1].own) +
+                                      "\" (names are compared without case)");
   }
 
  private:
@@ -374,7 +375,9 @@ std::string FolderReader::PathOf(size_t entry, bool sidecar) const {
   std::string path = sidecar ? s.sidecar : s.name;
   for (uint32_t p = tree_.tree[entry].parent; p != kNoParent; p = tree_.tree[p].parent)
     path = tree_.sources[p].name + "/" + path;
-  return path;
+  std::string dir = dir_;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir + "/" + path;
 }
 
 bool FolderReader::OpenFolder(uint32_t folder, std::string& error) {
