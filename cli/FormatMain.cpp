@@ -1,5 +1,6 @@
 // brindlewood-format: formats a floppy drive, or a raw or DiskCopy 4.2 image of any HFS size, as
-// an empty HFS volume with the same volume builder as the Windows program.
+// an HFS volume with the same volume builder as the Windows program: empty, or filled with the
+// tree of a folder (-d).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -33,7 +34,8 @@ using namespace brind::cli;
 constexpr const char* kProgram = "brindlewood-format";
 
 constexpr const char* kFooter =
-    R"(Formats a floppy disk, or an image of a disk, as an empty Macintosh HFS volume.
+    R"(Formats a floppy disk, or an image of a disk, as an empty Macintosh HFS volume,
+or (with -d DIR) as one that holds the files and folders of DIR.
 
 TARGET is an image file, a floppy drive such as /dev/fd0, or a USB floppy
 drive (/dev/sdX). An image that does not exist is created with the size given
@@ -472,7 +474,10 @@ int Run(const Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Format a floppy disk or a disk image as an empty Macintosh HFS volume.", kProgram};
+  CLI::App app{
+      "Format a floppy disk or a disk image as a Macintosh HFS volume, empty or filled from a "
+      "folder.",
+      kProgram};
   Options opt;
   auto* quick = app.add_flag("--quick", opt.quick,
                              "Only write the file system (the default; needs a Macintosh disk)");
@@ -491,8 +496,8 @@ int main(int argc, char** argv) {
                  "raw, or dc42 for a DiskCopy 4.2 image (default: by the file's header or name)")
       ->check(CLI::IsMember({"raw", "dc42"}));
   app.add_option("--date", opt.date,
-                 "Date of the volume, ISO 8601 (2024-05-31T14:30:00) or \"now\" (default: a "
-                 "fixed date, for reproducible volumes)");
+                 "Date of the volume (and with -d of every file), ISO 8601 (2024-05-31T14:30:00) "
+                 "or \"now\" (default: SOURCE_DATE_EPOCH, else a fixed date for the volume)");
   app.add_option("-d", opt.fromDir,
                  "Fill the new volume with the files and folders of DIR (AppleDouble ._NAME "
                  "files give resource forks and Finder information)")
