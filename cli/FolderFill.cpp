@@ -99,6 +99,10 @@ class Walker {
         out_.notes.push_back(PrintablePath(where) + ": skipped, " + KindOf(st.st_mode));
         continue;
       }
+      if (st.st_ino == options_.targetIno && st.st_dev == options_.targetDev) {
+        out_.notes.push_back(PrintablePath(where) + ": skipped, the image being formatted");
+        continue;
+      }
       TreeEntry e;
       EntrySource src;
       e.parent = parent;
@@ -355,6 +359,8 @@ bool ReadFolderTree(const std::string& dir, const FolderOptions& options, Folder
     error = std::strerror(errno);
     return false;
   }
+  struct stat st {};
+  if (fstat(fd, &st) == 0) out.dev = st.st_dev, out.ino = st.st_ino;
   Walker walker(options, out);
   walker.Walk(fd, "", kNoParent, 0);
   close(fd);
@@ -387,6 +393,12 @@ bool FolderReader::OpenFolder(uint32_t folder, std::string& error) {
   std::vector<uint32_t> chain;
   for (uint32_t p = folder; p != kNoParent; p = tree_.tree[p].parent) chain.push_back(p);
   int fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat top {};
+  if (fd >= 0 && (fstat(fd, &top) != 0 || top.st_ino != tree_.ino || top.st_dev != tree_.dev)) {
+    close(fd);
+    fd = -1;
+    errno = ESTALE;
+  }
   for (auto it = chain.rbegin(); fd >= 0 && it != chain.rend(); ++it) {
     const EntrySource& s = tree_.sources[*it];
     const int sub = openat(fd, s.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -400,8 +412,8 @@ bool FolderReader::OpenFolder(uint32_t folder, std::string& error) {
     }
   }
   if (fd < 0) {
-    error = "cannot open the folder of " +
-            PrintablePath(PathOf(chain.empty() ? 0 : chain[0], false)) + ": " +
+    error = "cannot open the folder " +
+            (chain.empty() ? PrintablePath(dir_) : PrintablePath(PathOf(chain[0], false))) + ": " +
             std::strerror(errno);
     return false;
   }

@@ -21,6 +21,9 @@ struct FolderOptions {
   bool macBinary = false;  // decode files with a valid MacBinary II or III header
   bool oneDate = false;    // every file and folder gets `date` instead of its own time
   uint32_t date = 0;
+  // The target, when it is a file: never read into the volume that overwrites it.
+  dev_t targetDev = 0;
+  ino_t targetIno = 0;
 };
 
 // Where each entry of the tree comes from.
@@ -42,6 +45,8 @@ struct FolderTree {
   std::vector<std::string> problems;
   std::vector<std::string> notes;  // what was skipped, and why
   uint64_t bytes = 0;              // of all forks
+  dev_t dev = 0;                   // of the folder itself
+  ino_t ino = 0;
 };
 
 // Walks dir. False with error when dir itself cannot be read as a folder.

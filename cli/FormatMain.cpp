@@ -1,6 +1,7 @@
 // brindlewood-format: formats a floppy drive, or a raw or DiskCopy 4.2 image of any HFS size, as
 // an HFS volume with the same volume builder as the Windows program: empty, or filled with the
 // tree of a folder (-d).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -215,7 +216,11 @@ int Run(const Options& opt) {
   std::string shownDir = PrintablePath(opt.fromDir);
   while (shownDir.size() > 1 && shownDir.back() == '/') shownDir.pop_back();
   if (!opt.fromDir.empty()) {
-    if (!ReadFolderTree(opt.fromDir, {opt.macBinary, oneDate, date}, folder, why)) {
+    FolderOptions walk{opt.macBinary, oneDate, date, 0, 0};
+    struct stat target {};
+    if (stat(opt.target.c_str(), &target) == 0 && S_ISREG(target.st_mode))
+      walk.targetDev = target.st_dev, walk.targetIno = target.st_ino;
+    if (!ReadFolderTree(opt.fromDir, walk, folder, why)) {
       Error("cannot read the folder " + shownDir + ": " + why + ". Nothing was written.");
       return 1;
     }

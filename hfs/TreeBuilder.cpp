@@ -458,10 +458,7 @@ uint16_t WriteVolumeTree(SectorIo& io, uint8_t drive, uint32_t totalSectors, con
       uint32_t sector = sectorOf(resource ? plan.rsrcStart[r.entry] : plan.dataStart[r.entry]);
       for (uint64_t at = 0; at < length;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk, length - at));
-        if (!reader.Read(r.entry, resource, at, buffer.data(), n, error)) {
-          error += "; the disk holds an empty volume";
-          return kFailed;
-        }
+        if (!reader.Read(r.entry, resource, at, buffer.data(), n, error)) return kFailed;
         const size_t padded = (n + blockSize - 1) / blockSize * blockSize;
         std::memset(buffer.data() + n, 0, padded - n);
         const auto sectors = static_cast<uint32_t>(padded / kSectorSize);
