@@ -343,6 +343,12 @@ done
 [ "$(stat -c %s auto2.img)" = 4194304 ] && ok "--size auto: 3.6 MB take 4M" || fail "auto2.img: $(stat -c %s auto2.img)"
 [ "$(head -c 7 dc.dc42 | tail -c 6)" = Filled ] && ok "the DiskCopy image is named after the volume" || fail "dc.dc42 header"
 
+# An image inside DIR is not read into the volume that overwrites it.
+rm -rf src; tree_small; "$tool" -q -d src src/inner.img && "$tool" -y -d src src/inner.img >out.txt 2>&1 \
+  && grep -qF 'src/inner.img: skipped, the image being formatted' out.txt && h hmount src/inner.img >/dev/null \
+  && [ "$(h hls -1)" = one ] && ok "the image inside DIR is skipped" || fail "image in DIR: $(cat out.txt)"
+h humount >/dev/null
+
 # The same tree gives the same bytes under SOURCE_DATE_EPOCH, whatever the files' times.
 rm -rf src; tree_appledouble
 SOURCE_DATE_EPOCH=1700000000 "$tool" -q -d src same1.img && touch src/Doc src/Dir/Note && sleep 1 \
@@ -367,6 +373,7 @@ refused_rows=(
   "--size auto on an existing image|mkdir src|twin.img|--size auto|keeps its size; --size auto sizes a new image"
   "a folder that is not there|:|twin.img||cannot read the folder src"
   "a file as the folder|: >src|twin.img||cannot read the folder src: Not a directory"
+  "a FIFO as the folder, never opened|mkfifo src|twin.img||cannot read the folder src: Not a directory"
   "a bad SOURCE_DATE_EPOCH|mkdir src|twin.img|SOURCE_DATE_EPOCH=soon|SOURCE_DATE_EPOCH=soon is not a number"
 )
 for row in "${refused_rows[@]}"; do
@@ -375,9 +382,9 @@ for row in "${refused_rows[@]}"; do
   env=(); [[ $opts == SOURCE_DATE_EPOCH=* ]] && env=("$opts") opts=""
   if [ -e "$img" ]; then sum=$(sha1sum <"$img"); fi
   if [ "$opts" = "--size auto -d" ]; then
-    refused "$name" "$text" env "${env[@]}" "$tool" -y --size auto "$img"
+    refused "$name" "$text" timeout 20 env "${env[@]}" "$tool" -y --size auto "$img"
   else
-    refused "$name" "$text" env "${env[@]}" "$tool" -y $opts -d src "$img"
+    refused "$name" "$text" timeout 20 env "${env[@]}" "$tool" -y $opts -d src "$img"
   fi
   if [ "$img" = twin.img ]; then unchanged "$name" "$img" "$sum"
   else [ ! -e "$img" ] && ok "$name: no image made" || { fail "$name: $img was made"; rm -f "$img"; }; fi
