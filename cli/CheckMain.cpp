@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -37,9 +39,21 @@ image (its data and tag checksums are checked too, then the disk inside it), or
 a disk with an Apple partition map, whose Apple_HFS partitions are each checked. An HFS Plus
 volume (or an HFS wrapper around one) is named and not checked.
 
+A hybrid ISO 9660/HFS disc is checked for what HFS requires of it; the blocks
+its ISO 9660 side uses and its missing alternate MDB are legal there.
+
 Each finding says where it is and what was expected; a summary line ends each
-volume. Exit status: 0 no errors, 1 warnings only, 4 errors, 8 operational
-error (unreadable, not HFS, HFS Plus), 16 usage.)";
+volume, counting every finding above it. An ERROR puts data at risk (blocks
+that two files claim or that the bitmap leaves free, broken B-trees, records
+that contradict each other). A WARNING wastes space or departs from habit but
+loses nothing (blocks marked in use that no file claims, a volume not
+unmounted cleanly); nothing is corrected, by this or any other run. With -v,
+NOTE lines tell what is legal but unusual (free B-tree nodes that still hold
+old bytes) and change nothing.
+
+Exit status: 0 no errors or warnings, 1 warnings only (nothing was changed or
+corrected), 4 errors, 8 operational error (unreadable, not HFS, HFS Plus, out
+of memory), 16 usage.)";
 
 // The whole target through pread; the size of a block device comes from seeking to its end.
 class FileSource : public ByteSource {
@@ -71,27 +85,43 @@ struct Options {
   std::string target;
 };
 
-int CheckOne(ByteSource& source, const std::string& label, const Options& opt) {
+void PrintFindings(const std::vector<Finding>& findings, const Options& opt) {
+  if (opt.quiet) return;
+  for (const Finding& f : findings) {
+    if (f.severity == Severity::kNote && !opt.verbose) continue;
+    const char* tag = f.severity == Severity::kError     ? "ERROR  "
+                      : f.severity == Severity::kWarning ? "WARNING"
+                                                         : "NOTE   ";
+    std::printf("%s %s: %s\n", tag, f.where.c_str(), f.what.c_str());
+  }
+}
+
+// Checks the volume in source; `container` holds what was found around it (the DiskCopy
+// header and checksums, the partition map), counted with the volume's own findings.
+int CheckOne(ByteSource& source, const std::string& label, const Options& opt,
+             std::vector<Finding> container = {}) {
   CheckOptions check;
   check.listTree = opt.verbose;
   check.nameText = NameText;
-  const CheckResult r = CheckVolume(source, check);
+  CheckResult r = CheckVolume(source, check);
+  r.findings.insert(r.findings.begin(), container.begin(), container.end());
   if (r.kind != VolumeKind::kHfs) {
     std::string why = VolumeKindName(r.kind);
     if (r.kind == VolumeKind::kHfsPlus || r.kind == VolumeKind::kHfsWrapper)
       why += "; only classic HFS is checked";
-    if (!r.findings.empty())
-      why += " (" + r.findings.front().where + ": " + r.findings.front().what + ")";
+    if (r.findings.size() > container.size())
+      why += " (" + r.findings[container.size()].where + ": " + r.findings[container.size()].what +
+             ")";
+    PrintFindings(container, opt);
     std::printf("%s: %s\n", label.c_str(), why.c_str());
-    return r.ExitStatus();
+    return r.ExitStatus() | (container.empty() ? 0 : 4);
   }
   const std::string name = cli::MacToUtf8(r.summary.volumeName);
   if (!opt.quiet) {
-    std::printf("%s: HFS volume \"%s\", %u blocks of %u bytes\n", label.c_str(), name.c_str(),
-                r.summary.totalBlocks, r.summary.blockSize);
-    for (const Finding& f : r.findings)
-      std::printf("%s %s: %s\n", f.severity == Severity::kError ? "ERROR  " : "WARNING",
-                  f.where.c_str(), f.what.c_str());
+    std::printf("%s: HFS volume \"%s\", %u blocks of %u bytes%s\n", label.c_str(), name.c_str(),
+                r.summary.totalBlocks, r.summary.blockSize,
+                r.summary.hybridIso ? " (the HFS side of a hybrid ISO 9660 disc)" : "");
+    PrintFindings(r.findings, opt);
     for (const std::string& line : r.tree) std::printf("  %s\n", line.c_str());
   }
   const size_t errors = r.Count(Severity::kError), warnings = r.Count(Severity::kWarning);
@@ -110,31 +140,61 @@ int CheckOne(ByteSource& source, const std::string& label, const Options& opt) {
 // A DiskCopy 4.2 image: a header this program accepts and exactly the bytes it announces.
 bool ReadDiskCopy(ByteSource& file, DiskCopyHeader& header) {
   uint8_t bytes[kDiskCopyHeaderSize];
-  return file.Size() >= kDiskCopyHeaderSize && file.Read(0, bytes, sizeof bytes) &&
-         DecodeDiskCopyHeader(bytes, header) &&
-         file.Size() == kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+  return file.Read(0, bytes, sizeof bytes) && IsUsableDiskCopyFile(bytes, file.Size(), header);
 }
 
-// The image's checksums against its bytes, then the volume inside it.
+std::string Hex8(uint32_t v) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", v);
+  return text;
+}
+
+// The image's header and checksums against its bytes, then the volume inside it.
 int CheckDiskCopy(ByteSource& file, const DiskCopyHeader& h, const Options& opt) {
   std::vector<uint8_t> bytes(size_t{h.dataSize} + h.tagSize);
-  if (!file.Read(kDiskCopyHeaderSize, bytes.data(), bytes.size())) {
+  uint8_t header[kDiskCopyHeaderSize];
+  if (!file.Read(0, header, sizeof header) ||
+      !file.Read(kDiskCopyHeaderSize, bytes.data(), bytes.size())) {
     std::printf("%s: the DiskCopy image cannot be read\n", opt.target.c_str());
     return kOperational;
   }
-  const uint32_t data = DiskCopyChecksum(bytes.data(), h.dataSize);
-  const uint32_t tags = DiskCopyTagChecksum(bytes.data() + h.dataSize, h.tagSize);
-  const std::string label = opt.target + " (DiskCopy 4.2 \"" + cli::MacToUtf8(h.name) + "\")";
-  int status = 0;
+  std::vector<Finding> found;
+  for (const std::string& problem : DiskCopyHeaderProblems(header, file.Size()))
+    found.push_back({Severity::kError, "DiskCopy header", problem});
+  const DiskCopySums sums = SumDiskCopyImage(bytes.data(), h);
   for (const auto& [what, stored, actual] :
-       {std::tuple{"data", h.dataChecksum, data}, std::tuple{"tag", h.tagChecksum, tags}}) {
-    if (stored == actual) continue;
-    std::printf("ERROR   %s: the header's %s checksum is %08X, the image's %s sums to %08X\n",
-                label.c_str(), what, stored, what, actual);
-    status = 4;
-  }
+       {std::tuple{"data", h.dataChecksum, sums.data}, std::tuple{"tag", h.tagChecksum, sums.tag}})
+    if (stored != actual)
+      found.push_back({Severity::kError, "DiskCopy header",
+                       std::string("the ") + what + " checksum is " + Hex8(stored) +
+                           ", the image's " + what + " sums to " + Hex8(actual)});
+  const std::string label = opt.target + " (DiskCopy 4.2 \"" + cli::MacToUtf8(h.name) + "\")";
   SliceSource disk(file, kDiskCopyHeaderSize, h.dataSize);
-  return status | CheckOne(disk, label, opt);
+  return CheckOne(disk, label, opt, std::move(found));
+}
+
+// A file with no HFS volume at its start but a DiskCopy header this program cannot use (a
+// truncated or padded image, a damaged header): says what is wrong with the header, then checks
+// the volume behind it, if there is one. False when the file does not look like DiskCopy.
+bool ExplainDiskCopy(ByteSource& file, const Options& opt, int& status) {
+  uint8_t header[kDiskCopyHeaderSize], sig[2];
+  const uint64_t mdbAt = uint64_t{kMdbSector} * kHfsSectorSize;
+  if (!file.Read(0, header, sizeof header)) return false;
+  if (file.Read(mdbAt, sig, 2) && GetU16BE(sig) == kHfsSigWord) return false;
+  DiskCopyHeader h;
+  DecodeDiskCopyHeader(header, h);  // the fields, whether or not they are usable
+  const bool volumeBehind =
+      file.Read(kDiskCopyHeaderSize + mdbAt, sig, 2) && GetU16BE(sig) == kHfsSigWord;
+  if (!volumeBehind && h.privateWord != kDiskCopyPrivate) return false;
+  std::vector<Finding> found;
+  for (const std::string& problem : DiskCopyHeaderProblems(header, file.Size()))
+    found.push_back({Severity::kError, "DiskCopy header", problem});
+  if (found.empty()) return false;
+  const std::string label = opt.target + " (a DiskCopy 4.2 image whose header is wrong)";
+  SliceSource disk(file, kDiskCopyHeaderSize,
+                   std::min<uint64_t>(h.dataSize, file.Size() - kDiskCopyHeaderSize));
+  status = CheckOne(disk, label, opt, std::move(found));
+  return true;
 }
 
 int Run(const Options& opt) {
@@ -156,17 +216,19 @@ int Run(const Options& opt) {
   std::vector<Partition> partitions;
   if (ReadApplePartitionMap(file, partitions)) {
     int checked = 0;
-    for (const Partition& p : partitions) {
+    const auto problems = PartitionProblems(partitions, file.Size());
+    for (size_t i = 0; i < partitions.size(); ++i) {
+      const Partition& p = partitions[i];
       if (p.type != "Apple_HFS") continue;
       ++checked;
       SliceSource slice(file, p.offset, p.size);
       const std::string label = opt.target + " partition " + std::to_string(p.entry) + " \"" +
                                 cli::MacToUtf8(p.name) + "\"";
-      if (slice.Size() < p.size)
-        std::printf("%s: the partition map says %llu bytes, the disk holds %llu of them\n",
-                    label.c_str(), static_cast<unsigned long long>(p.size),
-                    static_cast<unsigned long long>(slice.Size()));
-      status |= CheckOne(slice, label, opt);
+      std::vector<Finding> found;
+      for (const std::string& problem : problems[i])
+        found.push_back(
+            {Severity::kError, "partition map entry " + std::to_string(p.entry), problem});
+      status |= CheckOne(slice, label, opt, std::move(found));
     }
     if (checked == 0) {
       std::printf("%s: an Apple partition map with no Apple_HFS partition\n", opt.target.c_str());
@@ -174,6 +236,8 @@ int Run(const Options& opt) {
     }
   } else if (DiskCopyHeader header; ReadDiskCopy(file, header)) {
     status = CheckDiskCopy(file, header, opt);
+  } else if (ExplainDiskCopy(file, opt, status)) {
+    // said what is wrong with the header
   } else {
     status = CheckOne(file, opt.target, opt);
   }
@@ -205,5 +269,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: -q and -v exclude each other\n", kProgram);
     return kUsage;
   }
-  return Run(opt);
+  try {
+    return Run(opt);
+  } catch (const std::bad_alloc&) {
+    // Every allocation is bounded by the target's size, so this is a machine with too little.
+    std::fprintf(stderr, "%s: %s: not enough memory to check it\n", kProgram, opt.target.c_str());
+  } catch (const std::length_error&) {
+    std::fprintf(stderr, "%s: %s: not enough memory to check it\n", kProgram, opt.target.c_str());
+  }
+  return kOperational;
 }

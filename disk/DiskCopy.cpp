@@ -1,5 +1,7 @@
 #include "disk/DiskCopy.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "common/Bytes.h"
@@ -44,8 +46,8 @@ std::array<uint8_t, kDiskCopyHeaderSize> EncodeDiskCopyHeader(const DiskCopyHead
 }
 
 bool DecodeDiskCopyHeader(const uint8_t* b, DiskCopyHeader& h) {
-  if (b[0] > kDiskCopyMaxName) return false;
-  h.name.assign(reinterpret_cast<const char*>(b + 1), b[0]);
+  // Every field is filled in, so that a header that is not usable can be explained.
+  h.name.assign(reinterpret_cast<const char*>(b + 1), std::min<size_t>(b[0], kDiskCopyMaxName));
   h.dataSize = GetU32BE(b + kDataSize);
   h.tagSize = GetU32BE(b + kTagSize);
   h.dataChecksum = GetU32BE(b + kDataChecksum);
@@ -55,8 +57,39 @@ bool DecodeDiskCopyHeader(const uint8_t* b, DiskCopyHeader& h) {
   h.privateWord = GetU16BE(b + kPrivate);
   const FloppyMedium* m =
       h.dataSize % kSectorSize ? nullptr : FindFloppyMedium(h.dataSize / kSectorSize);
-  return m && m->diskCopy && h.tagSize % 2 == 0 && h.tagSize <= h.dataSize &&
-         h.privateWord == kDiskCopyPrivate;
+  return b[0] <= kDiskCopyMaxName && m && m->diskCopy && h.tagSize % 2 == 0 &&
+         h.tagSize <= h.dataSize && h.privateWord == kDiskCopyPrivate;
+}
+
+bool IsUsableDiskCopyFile(const uint8_t* headerBytes, uint64_t fileSize, DiskCopyHeader& header) {
+  return fileSize >= kDiskCopyHeaderSize && DecodeDiskCopyHeader(headerBytes, header) &&
+         fileSize == kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+}
+
+std::vector<std::string> DiskCopyHeaderProblems(const uint8_t* b, uint64_t fileSize) {
+  std::vector<std::string> out;
+  char line[160];
+  auto say = [&](auto... args) {
+    std::snprintf(line, sizeof line, args...);
+    out.push_back(line);
+  };
+  const uint32_t data = GetU32BE(b + kDataSize), tags = GetU32BE(b + kTagSize);
+  if (b[0] > kDiskCopyMaxName) say("its name is %u bytes long, at most 63", b[0]);
+  const FloppyMedium* m = data % kSectorSize ? nullptr : FindFloppyMedium(data / kSectorSize);
+  if (!m || !m->diskCopy)
+    say("its data size is %u bytes, not that of a 400K, 720K, 800K or 1440K disk", data);
+  if (tags % 2 != 0 || tags > data)
+    say("its tag size is %u bytes, not even or over the data", tags);
+  const uint64_t after = fileSize > kDiskCopyHeaderSize ? fileSize - kDiskCopyHeaderSize : 0;
+  if (after != uint64_t{data} + tags)
+    say("it announces %u bytes of data and %u of tags, the file holds %llu after the header", data,
+        tags, static_cast<unsigned long long>(after));
+  const uint16_t privateWord = GetU16BE(b + kPrivate);
+  if (privateWord != kDiskCopyPrivate)
+    say("its private word is 0x%04X, expected 0x0100", privateWord);
+  if (b[kDiskFormat] > 3)
+    say("its disk format is %u, expected 0 to 3 (400K, 800K, 720K, 1440K)", b[kDiskFormat]);
+  return out;
 }
 
 uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
@@ -70,6 +103,11 @@ uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t sum) {
 uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size) {
   constexpr size_t kUnsummed = 12;
   return size > kUnsummed ? DiskCopyChecksum(tags + kUnsummed, size - kUnsummed) : 0;
+}
+
+DiskCopySums SumDiskCopyImage(const uint8_t* dataAndTags, const DiskCopyHeader& h) {
+  return {DiskCopyChecksum(dataAndTags, h.dataSize),
+          DiskCopyTagChecksum(dataAndTags + h.dataSize, h.tagSize)};
 }
 
 }  // namespace brind

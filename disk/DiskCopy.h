@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace brind {
 
@@ -34,10 +35,26 @@ std::array<uint8_t, kDiskCopyHeaderSize> EncodeDiskCopyHeader(const DiskCopyHead
 // word other than 0x0100.
 bool DecodeDiskCopyHeader(const uint8_t* bytes, DiskCopyHeader& header);
 
+// A DiskCopy 4.2 image file this program can use: a header it accepts and a file of exactly
+// header, data and tags. The one rule for every reader of image files.
+bool IsUsableDiskCopyFile(const uint8_t* headerBytes, uint64_t fileSize, DiskCopyHeader& header);
+
+// What is wrong with a DiskCopy 4.2 header for a file of fileSize bytes, one phrase each (none
+// when the file is a usable image): the name's length, the data and tag sizes against the
+// DiskCopy disk sizes and the file's size, the private word, the disk format.
+std::vector<std::string> DiskCopyHeaderProblems(const uint8_t* headerBytes, uint64_t fileSize);
+
 // The checksum over the data, big-endian 16-bit words: add each, then rotate right by one bit.
 // `state` carries it across pieces of even length.
 uint32_t DiskCopyChecksum(const uint8_t* data, size_t size, uint32_t state = 0);
 // The tag checksum leaves out the first sector's 12 tag bytes.
 uint32_t DiskCopyTagChecksum(const uint8_t* tags, size_t size);
+
+// Both checksums of an image's bytes after its header: the data, then the tags.
+struct DiskCopySums {
+  uint32_t data = 0;
+  uint32_t tag = 0;
+};
+DiskCopySums SumDiskCopyImage(const uint8_t* dataAndTags, const DiskCopyHeader& header);
 
 }  // namespace brind

@@ -1,6 +1,8 @@
 // Any bytes as the start of a 1.44 MB disk (the rest zero, the alternate MDB a copy of sector 2,
 // so that mutations of the metadata reach past the first checks): the checker and the partition
-// map reader stay inside their buffers and always come to an end.
+// map reader stay inside their buffers and always come to an end, and so does the reader's
+// reading of every file's forks. run.sh caps each allocation, so that no extent, length or count
+// on the disk can make the checker hold more than the disk.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 
 #include "hfs/ByteSource.h"
 #include "hfs/VolumeChecker.h"
+#include "hfs/VolumeReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr size_t kDisk = 2880 * 512;
@@ -25,6 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const brind::CheckResult r = brind::CheckVolume(source, options);
   if (r.ExitStatus() != 0 && r.ExitStatus() != 1 && r.ExitStatus() != 4 && r.ExitStatus() != 8)
     __builtin_trap();
+  brind::Findings findings;
+  brind::VolumeReader reader(source, findings);
+  if (reader.Open() && (reader.LoadExtentsTree(), reader.LoadCatalog())) {
+    uint8_t buffer[4096];
+    for (const brind::CatalogEntry& e : reader.GetCatalog().entries)
+      for (uint8_t fork : {brind::kDataFork, brind::kResourceFork}) {
+        const uint32_t length = fork ? e.resource.logicalLength : e.data.logicalLength;
+        const size_t n = std::min<size_t>(length, sizeof buffer);
+        reader.ReadFork(e, fork, length - n, buffer, n);  // the sanitizers watch the bounds
+        if (reader.ReadFork(e, fork, length, buffer, 1)) __builtin_trap();  // past the end
+      }
+  }
   std::vector<brind::Partition> partitions;
   if (brind::ReadApplePartitionMap(source, partitions))
     for (size_t i = 0; i < partitions.size() && i < 4; ++i) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a build for a bounded time each.
+# Runs every fuzz target of a build for a bounded time each. No input may make a target allocate
+# more than 64 MB at once: the inputs are at most a 1.44 MB disk.
 # usage: run.sh BUILD_DIR [SECONDS]
 set -uo pipefail
 build=${1:?usage: run.sh BUILD_DIR [SECONDS]}
@@ -15,7 +16,7 @@ for target in "$build"/fuzz/fuzz_*; do
   mkdir -p "$corpus"
   [ -d "$here/seeds/$name" ] && seeds="$here/seeds/$name" || seeds=
   echo "== $name: ${seconds} s"
-  if "$target" -max_total_time="$seconds" -print_final_stats=0 -rss_limit_mb=1024 \
+  if "$target" -max_total_time="$seconds" -print_final_stats=0 -rss_limit_mb=1024 -malloc_limit_mb=64 \
        -artifact_prefix="$build/fuzz/$name-" "$corpus" $seeds >"$build/fuzz/$name.log" 2>&1; then
     tail -n 2 "$build/fuzz/$name.log"
   else

@@ -6,12 +6,6 @@ namespace brind {
 
 namespace {
 
-constexpr uint16_t kSignature = 0x4244;      // "BD"
-constexpr uint16_t kAttrUnmounted = 0x0100;  // volume cleanly unmounted
-constexpr uint16_t kFirstBitmapSector = 3;
-constexpr uint32_t kFirstUserCnid = 16;
-constexpr uint32_t kBitsPerSector = kSectorSize * 8;
-
 // The 32-bit fields; their two 16-bit halves trade places after the bytes of each unit did.
 constexpr size_t kLongFields[] = {mdb::drCrDate,   mdb::drLsMod,   mdb::drAlBlkSiz, mdb::drClpSiz,
                                   mdb::drNxtCNID,  mdb::drVolBkUp, mdb::drWrCnt,    mdb::drXTClpSiz,
@@ -57,7 +51,7 @@ VolumeLayout LayoutOfVolume(uint32_t totalSectors) {
   l.sectorsPerBlock = 1 + (totalSectors - 6) / 65536;
   l.bitmapSectors = (totalSectors / l.sectorsPerBlock + kBitsPerSector - 1) / kBitsPerSector;
   l.blocks = (totalSectors - 5 - l.bitmapSectors) / l.sectorsPerBlock;
-  l.firstBlockSector = kFirstBitmapSector + l.bitmapSectors;
+  l.firstBlockSector = kBitmapSector + l.bitmapSectors;
   // Each B-tree file gets a 128th of the volume, in whole blocks.
   l.treeBlocks = l.blocks / 128;
   l.treeBytes = l.treeBlocks * l.sectorsPerBlock * kSectorSize;
@@ -80,17 +74,17 @@ DiskStatus WriteVib(SectorIo& io, uint8_t drive, uint32_t totalSectors, const ch
   const uint32_t blockSize = l.sectorsPerBlock * kSectorSize;
 
   MdbImage image;
-  image.Set16(mdb::drSigWord, kSignature);
+  image.Set16(mdb::drSigWord, kHfsSigWord);
   image.Set32(mdb::drCrDate, date);
   image.Set32(mdb::drLsMod, date);
-  image.Set16(mdb::drAtrb, kAttrUnmounted);
-  image.Set16(mdb::drVBMSt, kFirstBitmapSector);
+  image.Set16(mdb::drAtrb, kAtrbUnmounted);
+  image.Set16(mdb::drVBMSt, static_cast<uint16_t>(kBitmapSector));
   image.Set16(mdb::drAllocPtr, static_cast<uint16_t>(2 * l.treeBlocks));  // after both files
   image.Set16(mdb::drNmAlBlks, blocks);
   image.Set32(mdb::drAlBlkSiz, blockSize);
   image.Set32(mdb::drClpSiz, 4 * blockSize);
   image.Set16(mdb::drAlBlSt, static_cast<uint16_t>(l.firstBlockSector));
-  image.Set32(mdb::drNxtCNID, kFirstUserCnid);
+  image.Set32(mdb::drNxtCNID, cnid::kFirstUser);
   image.Set16(mdb::drFreeBks, blocks);
   const size_t nameLength = VolumeNameLength(volumeName);
   image.bytes[mdb::drVN] = static_cast<uint8_t>(nameLength);

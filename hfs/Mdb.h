@@ -7,16 +7,13 @@
 #include "common/Bytes.h"
 #include "disk/DiskStatus.h"
 #include "disk/SectorIo.h"
+#include "hfs/HfsFormat.h"
 
 namespace brind {
 
 // The one HFS date every format stamps on the volume and its root directory
 // (14 December 1995 16:19:40, seconds since 1 January 1904).
 uint32_t FormatTimestamp();
-
-inline constexpr uint32_t kMdbSector = 2;
-inline constexpr uint32_t kBitmapSector = 3;
-inline constexpr size_t kMaxVolumeName = 27;
 
 // The smallest and largest volumes: a 400 KB disk, and 2 GB, where 65,535 allocation blocks of
 // 32 KB reach the limit of HFS's 32-bit byte counts.
@@ -42,44 +39,8 @@ struct VolumeLayout {
 };
 VolumeLayout LayoutOfVolume(uint32_t totalSectors);
 
-// The header node's map covers this many nodes; each map node another kMapNodeBits.
-inline constexpr uint32_t kHeaderMapBits = 2048;
-inline constexpr uint32_t kMapNodeBits = 492 * 8;
+// Map nodes a B-tree of `nodes` nodes needs beyond its header node's map.
 uint32_t MapNodeCount(uint32_t nodes);
-
-// Byte offsets of the MDB fields, under their published names.
-namespace mdb {
-inline constexpr size_t drSigWord = 0x00;
-inline constexpr size_t drCrDate = 0x02;
-inline constexpr size_t drLsMod = 0x06;
-inline constexpr size_t drAtrb = 0x0A;
-inline constexpr size_t drNmFls = 0x0C;
-inline constexpr size_t drVBMSt = 0x0E;
-inline constexpr size_t drAllocPtr = 0x10;
-inline constexpr size_t drNmAlBlks = 0x12;
-inline constexpr size_t drAlBlkSiz = 0x14;
-inline constexpr size_t drClpSiz = 0x18;
-inline constexpr size_t drAlBlSt = 0x1C;
-inline constexpr size_t drNxtCNID = 0x1E;
-inline constexpr size_t drFreeBks = 0x22;
-inline constexpr size_t drVN = 0x24;  // length byte and up to 27 characters
-inline constexpr size_t drVolBkUp = 0x40;
-inline constexpr size_t drVSeqNum = 0x44;
-inline constexpr size_t drWrCnt = 0x46;
-inline constexpr size_t drXTClpSiz = 0x4A;
-inline constexpr size_t drCTClpSiz = 0x4E;
-inline constexpr size_t drNmRtDirs = 0x52;
-inline constexpr size_t drFilCnt = 0x54;
-inline constexpr size_t drDirCnt = 0x58;
-inline constexpr size_t drFndrInfo = 0x5C;
-inline constexpr size_t drVCSize = 0x7C;
-inline constexpr size_t drVBMCSize = 0x7E;
-inline constexpr size_t drCtlCSize = 0x80;
-inline constexpr size_t drXTFlSize = 0x82;
-inline constexpr size_t drXTExtRec = 0x86;  // three extents: start block, block count (16-bit)
-inline constexpr size_t drCTFlSize = 0x92;
-inline constexpr size_t drCTExtRec = 0x96;
-}  // namespace mdb
 
 // The 512-byte MDB image. In host order every number is stored low byte first, whatever the
 // machine, so that the same image and the same swap give the same disk bytes everywhere.

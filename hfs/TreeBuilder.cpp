@@ -13,29 +13,15 @@ namespace {
 
 constexpr uint16_t kFailed = 1;
 
-constexpr uint32_t kRootParentId = 1;
-constexpr uint32_t kRootId = 2;
-constexpr uint32_t kFirstId = 16;
-
-constexpr uint8_t kFolderRecord = 1;
-constexpr uint8_t kFileRecord = 2;
-constexpr uint8_t kFolderThreadRecord = 3;
-constexpr size_t kFolderRecordSize = 70;
-constexpr size_t kFileRecordSize = 102;
-constexpr size_t kThreadRecordSize = 46;
-constexpr size_t kThreadKeyBytes = 8;
-
-constexpr size_t kDescriptor = 14;
-constexpr int8_t kIndexNode = 0;
-constexpr int8_t kHeaderNode = 1;
-constexpr int8_t kMapNode = 2;
-constexpr int8_t kLeafNode = -1;
-constexpr uint16_t kCatalogKeyLength = 37;
-// An index record: a key of the full catalog key length, then the child's node number.
+constexpr uint32_t kRootParentId = cnid::kRootParent;
+constexpr uint32_t kRootId = cnid::kRootFolder;
+constexpr uint32_t kFirstId = cnid::kFirstUser;
+constexpr size_t kThreadKeyBytes = 1 + kThreadKeyLength;
+constexpr size_t kDescriptor = kNodeDescriptorSize;
+// An index record: a key of the full catalog key length (HFS's index keys are not shortened),
+// then the child's node number.
 constexpr size_t kIndexRecordSize = 1 + kCatalogKeyLength + 4;
-constexpr size_t kIndexPerNode = (kSectorSize - kDescriptor - 2) / (kIndexRecordSize + 2);
-constexpr size_t kHeaderMapOffset = 248;
-constexpr size_t kMapNodeRecordBytes = 492;
+constexpr size_t kIndexPerNode = (kNodeSize - kDescriptor - 2) / (kIndexRecordSize + 2);
 
 enum class Kind : uint8_t { kRootFolder, kRootThread, kFolder, kFile, kFolderThread };
 
@@ -47,7 +33,9 @@ struct Record {
   Kind kind;
   size_t entry;  // the tree entry, for folders, files and folder threads
 
-  size_t KeyBytes() const { return nameLength == 0 ? kThreadKeyBytes : 1 + ((6 + nameLength) | 1); }
+  size_t KeyBytes() const {
+    return nameLength == 0 ? kThreadKeyBytes : 1 + size_t{CatalogKeyLength(nameLength)};
+  }
   size_t Size() const {
     switch (kind) {
       case Kind::kRootThread:
@@ -182,15 +170,15 @@ using Node = std::array<uint8_t, kSectorSize>;
 
 void PutDescriptor(uint8_t* node, uint32_t fLink, uint32_t bLink, int8_t type, uint8_t height,
                    uint16_t records) {
-  PutU32BE(node + 0, fLink);
-  PutU32BE(node + 4, bLink);
-  node[8] = static_cast<uint8_t>(type);
-  node[9] = height;
-  PutU16BE(node + 10, records);
+  PutU32BE(node + nd::ndFLink, fLink);
+  PutU32BE(node + nd::ndBLink, bLink);
+  node[nd::ndType] = static_cast<uint8_t>(type);
+  node[nd::ndNHeight] = height;
+  PutU16BE(node + nd::ndNRecs, records);
 }
 
 void PutOffset(uint8_t* node, size_t index, size_t offset) {
-  PutU16BE(node + kSectorSize - 2 * (index + 1), static_cast<uint16_t>(offset));
+  PutU16BE(node + RecordOffsetAt(index), static_cast<uint16_t>(offset));
 }
 
 void PutExtent(uint8_t* p, uint32_t start, uint64_t blocks) {
@@ -224,57 +212,58 @@ Counts CountTree(const VolumeTree& tree) {
 size_t PutRecord(uint8_t* p, const Record& r, const Catalog& c, const VolumeTree& tree,
                  const TreePlan& plan, const Counts& counts, uint32_t date, uint32_t blockSize) {
   const size_t keyBytes = r.KeyBytes();
-  p[0] = static_cast<uint8_t>(keyBytes - 1);
-  PutU32BE(p + 2, r.parentId);
-  p[6] = static_cast<uint8_t>(r.nameLength);
-  if (r.nameLength) std::memcpy(p + 7, r.name, r.nameLength);
+  p[ckr::ckrKeyLen] = static_cast<uint8_t>(keyBytes - 1);
+  PutU32BE(p + ckr::ckrParID, r.parentId);
+  p[ckr::ckrCName] = static_cast<uint8_t>(r.nameLength);
+  if (r.nameLength) std::memcpy(p + ckr::ckrCName + 1, r.name, r.nameLength);
   uint8_t* d = p + keyBytes;
   switch (r.kind) {
     case Kind::kRootFolder:
-      d[0] = kFolderRecord;
-      PutU16BE(d + 4, counts.rootValence);
-      PutU32BE(d + 6, kRootId);
-      PutU32BE(d + 10, date);
-      PutU32BE(d + 14, date);
+      d[cdrType] = kFolderRecord;
+      PutU16BE(d + dir::dirVal, counts.rootValence);
+      PutU32BE(d + dir::dirDirID, kRootId);
+      PutU32BE(d + dir::dirCrDat, date);
+      PutU32BE(d + dir::dirMdDat, date);
       break;
     case Kind::kFolder: {
       const TreeEntry& e = tree[r.entry];
-      d[0] = kFolderRecord;
-      PutU16BE(d + 4, counts.valence[r.entry]);
-      PutU32BE(d + 6, IdOf(r.entry));
-      PutU32BE(d + 10, e.created);
-      PutU32BE(d + 14, e.modified);
-      std::memcpy(d + 22, e.finder.data(), 32);  // dirUsrInfo, dirFndrInfo
+      d[cdrType] = kFolderRecord;
+      PutU16BE(d + dir::dirVal, counts.valence[r.entry]);
+      PutU32BE(d + dir::dirDirID, IdOf(r.entry));
+      PutU32BE(d + dir::dirCrDat, e.created);
+      PutU32BE(d + dir::dirMdDat, e.modified);
+      std::memcpy(d + dir::dirUsrInfo, e.finder.data(), kFinderInfoSize);
+      std::memcpy(d + dir::dirFndrInfo, e.finder.data() + kFinderInfoSize, kFinderInfoSize);
       break;
     }
     case Kind::kRootThread:
     case Kind::kFolderThread: {
       const bool root = r.kind == Kind::kRootThread;
-      d[0] = kFolderThreadRecord;
-      PutU32BE(d + 10, root ? kRootParentId : ParentIdOf(tree, r.entry));
+      d[cdrType] = kFolderThreadRecord;
+      PutU32BE(d + thd::thdParID, root ? kRootParentId : ParentIdOf(tree, r.entry));
       const std::string& name = root ? c.volumeName : tree[r.entry].name;
-      d[14] = static_cast<uint8_t>(name.size());
-      if (!name.empty()) std::memcpy(d + 15, name.data(), name.size());
+      d[thd::thdCName] = static_cast<uint8_t>(name.size());
+      if (!name.empty()) std::memcpy(d + thd::thdCName + 1, name.data(), name.size());
       break;
     }
     case Kind::kFile: {
       const TreeEntry& e = tree[r.entry];
       const uint64_t data = BlocksOf(e.dataLength, blockSize);
       const uint64_t rsrc = BlocksOf(e.resourceLength, blockSize);
-      d[0] = kFileRecord;
-      std::memcpy(d + 4, e.finder.data(), 16);  // filUsrWds
-      PutU32BE(d + 20, IdOf(r.entry));
-      if (data) PutU16BE(d + 24, static_cast<uint16_t>(plan.dataStart[r.entry]));
-      PutU32BE(d + 26, static_cast<uint32_t>(e.dataLength));
-      PutU32BE(d + 30, static_cast<uint32_t>(data * blockSize));
-      if (rsrc) PutU16BE(d + 34, static_cast<uint16_t>(plan.rsrcStart[r.entry]));
-      PutU32BE(d + 36, static_cast<uint32_t>(e.resourceLength));
-      PutU32BE(d + 40, static_cast<uint32_t>(rsrc * blockSize));
-      PutU32BE(d + 44, e.created);
-      PutU32BE(d + 48, e.modified);
-      std::memcpy(d + 56, e.finder.data() + 16, 16);  // filFndrInfo
-      PutExtent(d + 74, plan.dataStart[r.entry], data);
-      PutExtent(d + 86, plan.rsrcStart[r.entry], rsrc);
+      d[cdrType] = kFileRecord;
+      std::memcpy(d + fil::filUsrWds, e.finder.data(), kFinderInfoSize);
+      PutU32BE(d + fil::filFlNum, IdOf(r.entry));
+      if (data) PutU16BE(d + fil::filStBlk, static_cast<uint16_t>(plan.dataStart[r.entry]));
+      PutU32BE(d + fil::filLgLen, static_cast<uint32_t>(e.dataLength));
+      PutU32BE(d + fil::filPyLen, static_cast<uint32_t>(data * blockSize));
+      if (rsrc) PutU16BE(d + fil::filRStBlk, static_cast<uint16_t>(plan.rsrcStart[r.entry]));
+      PutU32BE(d + fil::filRLgLen, static_cast<uint32_t>(e.resourceLength));
+      PutU32BE(d + fil::filRPyLen, static_cast<uint32_t>(rsrc * blockSize));
+      PutU32BE(d + fil::filCrDat, e.created);
+      PutU32BE(d + fil::filMdDat, e.modified);
+      std::memcpy(d + fil::filFndrInfo, e.finder.data() + kFinderInfoSize, kFinderInfoSize);
+      PutExtent(d + fil::filExtRec, plan.dataStart[r.entry], data);
+      PutExtent(d + fil::filRExtRec, plan.rsrcStart[r.entry], rsrc);
       break;
     }
   }
@@ -283,10 +272,10 @@ size_t PutRecord(uint8_t* p, const Record& r, const Catalog& c, const VolumeTree
 
 // The index key of a record: the catalog key at its full length.
 void PutIndexKey(uint8_t* p, const Record& r) {
-  p[0] = kCatalogKeyLength;
-  PutU32BE(p + 2, r.parentId);
-  p[6] = static_cast<uint8_t>(r.nameLength);
-  if (r.nameLength) std::memcpy(p + 7, r.name, r.nameLength);
+  p[ckr::ckrKeyLen] = kCatalogKeyLength;
+  PutU32BE(p + ckr::ckrParID, r.parentId);
+  p[ckr::ckrCName] = static_cast<uint8_t>(r.nameLength);
+  if (r.nameLength) std::memcpy(p + ckr::ckrCName + 1, r.name, r.nameLength);
 }
 
 void MarkNodes(std::vector<Node>& nodes, uint32_t used, uint32_t mapNodes) {
@@ -294,7 +283,7 @@ void MarkNodes(std::vector<Node>& nodes, uint32_t used, uint32_t mapNodes) {
     uint8_t* bits;
     uint32_t bit;
     if (n < kHeaderMapBits) {
-      bits = nodes[0].data() + kHeaderMapOffset;
+      bits = nodes[0].data() + kMapRecordOffset;
       bit = n;
     } else {
       const uint32_t k = 1 + (n - kHeaderMapBits) / kMapNodeBits;
@@ -363,23 +352,25 @@ std::vector<Node> BuildCatalogNodes(const VolumeTree& tree, const Catalog& c, co
 
   // The header node and the map nodes.
   uint8_t* h = nodes[0].data();
-  PutDescriptor(h, mapNodes ? 1 : 0, 0, kHeaderNode, 0, 3);
-  uint8_t* r = h + kDescriptor;
-  PutU16BE(r + 0, height);                                   // bthDepth
-  PutU32BE(r + 2, children.front().first);                   // bthRoot
-  PutU32BE(r + 6, static_cast<uint32_t>(c.records.size()));  // bthNRecs
-  PutU32BE(r + 10, firstLeaf);                               // bthFNode
-  PutU32BE(r + 14, firstLeaf + leaves - 1);                  // bthLNode
-  PutU16BE(r + 18, kSectorSize);                             // bthNodeSize
-  PutU16BE(r + 20, kCatalogKeyLength);                       // bthKeyLen
-  PutU32BE(r + 22, plan.catalogNodes);                       // bthNNodes
-  PutU32BE(r + 26, plan.catalogNodes - used);                // bthFree
-  for (size_t k = 0; k < 4; ++k) PutOffset(h, k, std::array<size_t, 4>{14, 120, 248, 504}[k]);
+  PutDescriptor(h, mapNodes ? 1 : 0, 0, kHeaderNode, 0, kHeaderNodeRecords);
+  uint8_t* r = h + kHeaderRecordOffset;
+  PutU16BE(r + bth::bthDepth, height);
+  PutU32BE(r + bth::bthRoot, children.front().first);
+  PutU32BE(r + bth::bthNRecs, static_cast<uint32_t>(c.records.size()));
+  PutU32BE(r + bth::bthFNode, firstLeaf);
+  PutU32BE(r + bth::bthLNode, firstLeaf + leaves - 1);
+  PutU16BE(r + bth::bthNodeSize, kNodeSize);
+  PutU16BE(r + bth::bthKeyLen, kCatalogKeyLength);
+  PutU32BE(r + bth::bthNNodes, plan.catalogNodes);
+  PutU32BE(r + bth::bthFree, plan.catalogNodes - used);
+  const size_t headerOffsets[] = {kHeaderRecordOffset, kUserDataRecordOffset, kMapRecordOffset,
+                                  kHeaderFreeOffset};
+  for (size_t k = 0; k < 4; ++k) PutOffset(h, k, headerOffsets[k]);
   for (uint32_t k = 1; k <= mapNodes; ++k) {
     uint8_t* p = nodes[k].data();
-    PutDescriptor(p, k < mapNodes ? k + 1 : 0, k - 1, kMapNode, 0, 1);
+    PutDescriptor(p, k < mapNodes ? k + 1 : 0, k - 1, kMapNode, 0, kMapNodeRecords);
     PutOffset(p, 0, kDescriptor);
-    PutOffset(p, 1, kDescriptor + kMapNodeRecordBytes);
+    PutOffset(p, 1, kMapNodeFreeOffset);
   }
   MarkNodes(nodes, used, mapNodes);
   return nodes;

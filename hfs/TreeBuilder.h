@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "disk/SectorIo.h"
+#include "hfs/HfsFormat.h"
 #include "hfs/Mdb.h"
 
 namespace brind {
 
-inline constexpr size_t kMaxFileName = 31;
 inline constexpr uint32_t kNoParent = 0xFFFFFFFF;  // an entry of the root folder
 
 struct TreeEntry {

@@ -15,28 +15,8 @@ using Sector = std::array<uint8_t, kSectorSize>;
 
 constexpr uint16_t kFailed = 1;
 
-// Node descriptor and B-tree record layout.
-constexpr size_t kNodeDescriptorSize = 14;
-constexpr int8_t kHeaderNode = 1;
-constexpr int8_t kLeafNode = -1;
-constexpr size_t kHeaderRecord = 14;     // 106 bytes
-constexpr size_t kUserDataRecord = 120;  // 128 bytes
-constexpr size_t kMapRecord = 248;       // 256 bytes
-constexpr size_t kHeaderFreeSpace = 504;
-
-// Catalog constants.
-constexpr uint32_t kRootParentId = 1;
-constexpr uint32_t kRootDirId = 2;
-constexpr uint8_t kDirectoryRecord = 1;
-constexpr uint8_t kDirThreadRecord = 3;
-constexpr size_t kDirRecordSize = 70;
-constexpr size_t kThreadKeySize = 8;
-constexpr size_t kThreadRecordSize = 46;
-constexpr uint16_t kExtentsKeyLength = 7;
-constexpr uint16_t kCatalogKeyLength = 37;
-
-constexpr int8_t kMapNode = 2;
-constexpr uint16_t kMapNodeFreeSpace = 0x1FA;
+// The thread key is its length byte and 7 bytes.
+constexpr size_t kThreadKeySize = 1 + kThreadKeyLength;
 
 struct HeaderValues {
   uint16_t depth;
@@ -68,8 +48,6 @@ bool ReadMdb(SectorIo& io, uint8_t drive, Volume& v) {
 uint32_t BlockSector(const Volume& v, uint32_t block) {
   return v.firstBlockSector + block * v.sectorsPerBlock;
 }
-
-constexpr uint32_t kBitsPerSector = kSectorSize * 8;
 
 // The bitmap sectors that hold the bits of a run of blocks, read from the disk, marked, and
 // written back in order.
@@ -115,41 +93,40 @@ class BitmapRun {
 };
 
 void PutNodeDescriptor(uint8_t* node, int8_t type, uint8_t height, uint16_t records) {
-  PutU32BE(node + 0, 0);  // ndFLink
-  PutU32BE(node + 4, 0);  // ndBLink
-  node[8] = static_cast<uint8_t>(type);
-  node[9] = height;
-  PutU16BE(node + 10, records);
-  PutU16BE(node + 12, 0);  // ndResv2
+  PutU32BE(node + nd::ndFLink, 0);
+  PutU32BE(node + nd::ndBLink, 0);
+  node[nd::ndType] = static_cast<uint8_t>(type);
+  node[nd::ndNHeight] = height;
+  PutU16BE(node + nd::ndNRecs, records);
+  PutU16BE(node + nd::ndResv2, 0);
 }
 
 // Record offsets count backwards from the end of the node, the free-space offset last.
 void PutRecordOffsets(uint8_t* node, std::initializer_list<uint16_t> offsets) {
-  size_t at = kSectorSize - 2;
-  for (uint16_t offset : offsets) {
-    PutU16BE(node + at, offset);
-    at -= 2;
-  }
+  size_t i = 0;
+  for (uint16_t offset : offsets) PutU16BE(node + RecordOffsetAt(i++), offset);
 }
 
 Sector BuildHeaderNode(const HeaderValues& h) {
   Sector node{};
   uint8_t* p = node.data();
-  PutNodeDescriptor(p, kHeaderNode, 0, 3);
-  uint8_t* r = p + kHeaderRecord;
-  PutU16BE(r + 0, h.depth);        // bthDepth
-  PutU32BE(r + 2, h.root);         // bthRoot
-  PutU32BE(r + 6, h.records);      // bthNRecs
-  PutU32BE(r + 10, h.firstLeaf);   // bthFNode
-  PutU32BE(r + 14, h.lastLeaf);    // bthLNode
-  PutU16BE(r + 18, kSectorSize);   // bthNodeSize
-  PutU16BE(r + 20, h.keyLength);   // bthKeyLen
-  PutU32BE(r + 22, h.nodes);       // bthNNodes
-  PutU32BE(r + 26, h.freeNodes);   // bthFree; bthResv stays zero
-  if (h.mapNodes) PutU32BE(p, 1);  // ndFLink: the first map node
+  PutNodeDescriptor(p, kHeaderNode, 0, kHeaderNodeRecords);
+  uint8_t* r = p + kHeaderRecordOffset;
+  PutU16BE(r + bth::bthDepth, h.depth);
+  PutU32BE(r + bth::bthRoot, h.root);
+  PutU32BE(r + bth::bthNRecs, h.records);
+  PutU32BE(r + bth::bthFNode, h.firstLeaf);
+  PutU32BE(r + bth::bthLNode, h.lastLeaf);
+  PutU16BE(r + bth::bthNodeSize, static_cast<uint16_t>(kNodeSize));
+  PutU16BE(r + bth::bthKeyLen, h.keyLength);
+  PutU32BE(r + bth::bthNNodes, h.nodes);
+  PutU32BE(r + bth::bthFree, h.freeNodes);       // bthResv stays zero
+  if (h.mapNodes) PutU32BE(p + nd::ndFLink, 1);  // the first map node
+  uint8_t* map = p + kMapRecordOffset;
   for (uint32_t n = 0; n < h.usedNodes; ++n)
-    p[kMapRecord + n / 8] = static_cast<uint8_t>(p[kMapRecord + n / 8] | (0x80 >> (n % 8)));
-  PutRecordOffsets(p, {kHeaderRecord, kUserDataRecord, kMapRecord, kHeaderFreeSpace});
+    map[n / 8] = static_cast<uint8_t>(map[n / 8] | (0x80 >> (n % 8)));
+  PutRecordOffsets(
+      p, {kHeaderRecordOffset, kUserDataRecordOffset, kMapRecordOffset, kHeaderFreeOffset});
   return node;
 }
 
@@ -158,10 +135,10 @@ Sector BuildHeaderNode(const HeaderValues& h) {
 Sector BuildMapNode(uint32_t k, uint32_t mapNodes) {
   Sector node{};
   uint8_t* p = node.data();
-  PutNodeDescriptor(p, kMapNode, 0, 1);
-  PutU32BE(p + 0, k < mapNodes ? k + 1 : 0);  // ndFLink
-  PutU32BE(p + 4, k - 1);                     // ndBLink
-  PutRecordOffsets(p, {kNodeDescriptorSize, kMapNodeFreeSpace});
+  PutNodeDescriptor(p, kMapNode, 0, kMapNodeRecords);
+  PutU32BE(p + nd::ndFLink, k < mapNodes ? k + 1 : 0);
+  PutU32BE(p + nd::ndBLink, k - 1);
+  PutRecordOffsets(p, {kNodeDescriptorSize, kMapNodeFreeOffset});
   return node;
 }
 
@@ -280,9 +257,9 @@ uint16_t WriteCatalogRecord(SectorIo& io, uint8_t drive) {
 
 LeafLayout CatalogLeafLayout(size_t nameLength) {
   if (nameLength > kMaxVolumeName) nameLength = kMaxVolumeName;
-  // Odd key length: the key with its length byte fills an even number of bytes.
-  const auto keyLength = static_cast<uint8_t>((nameLength + 6) | 1);
-  const auto thread = static_cast<uint16_t>(kNodeDescriptorSize + 1 + keyLength + kDirRecordSize);
+  const uint8_t keyLength = CatalogKeyLength(nameLength);
+  const auto thread =
+      static_cast<uint16_t>(kNodeDescriptorSize + 1 + keyLength + kFolderRecordSize);
   const auto freeSpace = static_cast<uint16_t>(thread + kThreadKeySize + kThreadRecordSize);
   return {keyLength, thread, freeSpace};
 }
@@ -299,25 +276,26 @@ uint16_t WriteRootDirectory(SectorIo& io, uint8_t drive, const char* volumeName)
 
   // Record 0: the root directory, keyed by its parent and its name.
   uint8_t* key = p + kNodeDescriptorSize;
-  key[0] = layout.keyLength;  // ckrKeyLen; ckrResrv1 stays 0
-  PutU32BE(key + 2, kRootParentId);
-  key[6] = static_cast<uint8_t>(nameLength);  // ckrCName
-  if (nameLength) std::memcpy(key + 7, volumeName, nameLength);
-  uint8_t* dir = key + 1 + layout.keyLength;
-  dir[0] = kDirectoryRecord;                       // cdrType; cdrResrv2, dirFlags, dirVal stay 0
-  PutU32BE(dir + 6, kRootDirId);                   // dirDirID
-  PutU32BE(dir + 10, v.mdb.Get32(mdb::drCrDate));  // dirCrDat: the volume's own date
-  PutU32BE(dir + 14, v.mdb.Get32(mdb::drCrDate));  // dirMdDat
+  key[ckr::ckrKeyLen] = layout.keyLength;  // ckrResrv1 stays 0
+  PutU32BE(key + ckr::ckrParID, cnid::kRootParent);
+  key[ckr::ckrCName] = static_cast<uint8_t>(nameLength);
+  if (nameLength) std::memcpy(key + ckr::ckrCName + 1, volumeName, nameLength);
+  uint8_t* folder = key + 1 + layout.keyLength;
+  folder[cdrType] = kFolderRecord;  // dirFlags and dirVal stay 0
+  PutU32BE(folder + dir::dirDirID, cnid::kRootFolder);
+  // The volume's own date.
+  PutU32BE(folder + dir::dirCrDat, v.mdb.Get32(mdb::drCrDate));
+  PutU32BE(folder + dir::dirMdDat, v.mdb.Get32(mdb::drCrDate));
 
   // Record 1: the root's thread, keyed by the root's own id and an empty name.
   uint8_t* threadKey = p + layout.threadOffset;
-  threadKey[0] = kThreadKeySize - 1;
-  PutU32BE(threadKey + 2, kRootDirId);
+  threadKey[ckr::ckrKeyLen] = kThreadKeyLength;
+  PutU32BE(threadKey + ckr::ckrParID, cnid::kRootFolder);
   uint8_t* thread = threadKey + kThreadKeySize;
-  thread[0] = kDirThreadRecord;
-  PutU32BE(thread + 10, kRootParentId);           // thdParID
-  thread[14] = static_cast<uint8_t>(nameLength);  // thdCName
-  if (nameLength) std::memcpy(thread + 15, volumeName, nameLength);
+  thread[cdrType] = kFolderThreadRecord;
+  PutU32BE(thread + thd::thdParID, cnid::kRootParent);
+  thread[thd::thdCName] = static_cast<uint8_t>(nameLength);
+  if (nameLength) std::memcpy(thread + thd::thdCName + 1, volumeName, nameLength);
 
   PutRecordOffsets(
       p, {static_cast<uint16_t>(kNodeDescriptorSize), layout.threadOffset, layout.freeOffset});

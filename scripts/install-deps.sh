@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev libcli11-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32 wine64 xvfb xdotool imagemagick mscompress mtools
-  hfsutils python3 strace
+  hfsutils genisoimage python3 strace
   libblkid-dev e2fsprogs dpkg-dev man-db
   qemu-system-x86 busybox-static cpio
 )

@@ -29,8 +29,7 @@ bool ReadAll(int fd, uint8_t* buffer, size_t size, uint64_t offset) {
 bool SumsOf(int fd, const DiskCopyHeader& h, DiskCopySums& sums) {
   std::vector<uint8_t> buffer(h.dataSize + h.tagSize);
   if (!ReadAll(fd, buffer.data(), buffer.size(), kDiskCopyHeaderSize)) return false;
-  sums.data = DiskCopyChecksum(buffer.data(), h.dataSize);
-  sums.tag = DiskCopyTagChecksum(buffer.data() + h.dataSize, h.tagSize);
+  sums = SumDiskCopyImage(buffer.data(), h);
   return true;
 }
 
@@ -41,10 +40,9 @@ bool ReadDiskCopyImage(const std::string& path, DiskCopyHeader& header) {
   if (fd < 0) return false;
   uint8_t bytes[kDiskCopyHeaderSize];
   struct stat st {};
-  const bool ok = fstat(fd, &st) == 0 && ReadAll(fd, bytes, sizeof bytes, 0) &&
-                  DecodeDiskCopyHeader(bytes, header) &&
-                  static_cast<uint64_t>(st.st_size) ==
-                      kDiskCopyHeaderSize + uint64_t{header.dataSize} + header.tagSize;
+  const bool ok = fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(sizeof bytes) &&
+                  ReadAll(fd, bytes, sizeof bytes, 0) &&
+                  IsUsableDiskCopyFile(bytes, static_cast<uint64_t>(st.st_size), header);
   close(fd);
   return ok;
 }

@@ -21,10 +21,6 @@ ImageLayout DiskCopyLayout(const DiskCopyHeader& header);
 bool CreateDiskCopyImage(const std::string& path, uint32_t sectors, std::string& error);
 
 // The checksums of the image's data and tags as they are in the file now.
-struct DiskCopySums {
-  uint32_t data = 0;
-  uint32_t tag = 0;
-};
 bool ComputeDiskCopySums(const std::string& path, const DiskCopyHeader& header, DiskCopySums& sums,
                          std::string& error);
 

@@ -12,6 +12,7 @@
 #include "hfs/NameOrder.h"
 #include "hfs/TreeBuilder.h"
 #include "hfs/VolumeChecker.h"
+#include "hfs/VolumeReader.h"
 #include "hfs/VolumeSteps.h"
 #include "tests/support/FakeDevice.h"
 #include "tests/support/FakeDriverPort.h"
@@ -219,7 +220,7 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     std::string findings;  // of the checker
   };
   // The builder leaves node 1 of the extents file as it was, and an empty name is no HFS name.
-  const std::string stale = "extents node 1: is free but holds stale bytes\n";
+  const std::string stale = "extents node 1: is free and still holds old bytes (legal)\n";
   const Case cases[] = {
       {"", 7, 92, 146,
        "MDB (sector 2): the volume name is 0 bytes long, expected 1 to 27\n" + stale +
@@ -263,6 +264,67 @@ TEST_F(Volume, RootDirectoryLeafForNamesOfEachLength) {
     std::string found;
     for (const Finding& f : checked.findings) found += f.where + ": " + f.what + "\n";
     EXPECT_EQ(found, c.findings) << c.name;
+  }
+}
+
+// The reader over a volume the builder wrote: the root as a plain record, and a file's fork read
+// through its extents, never past its logical length or outside the volume.
+TEST_F(Volume, ReaderDecodesTheRootAndReadsForksWithinTheirBounds) {
+  ASSERT_EQ(Format(Label("Reader").bytes), 0);
+  MemorySource image(device.disk.data(), device.disk.size());
+  Findings findings;
+  VolumeReader reader(image, findings);
+  ASSERT_TRUE(reader.Open());
+  ASSERT_TRUE(reader.LoadExtentsTree());
+  ASSERT_TRUE(reader.LoadCatalog());
+  const Catalog& catalog = reader.GetCatalog();
+  ASSERT_EQ(catalog.entries.size(), 1u);
+  const CatalogEntry& root = catalog.entries[0];
+  EXPECT_TRUE(root.folder);
+  EXPECT_EQ(root.id, 2u);
+  EXPECT_EQ(root.parent, 1u);
+  EXPECT_EQ(root.name, "Reader");
+  EXPECT_EQ(root.created, FormatTimestamp());
+  ASSERT_EQ(catalog.threads.size(), 1u);
+  EXPECT_EQ(catalog.threads[0].name, "Reader");
+  EXPECT_TRUE(findings.Take().empty());
+
+  // A file of 1,200 bytes in blocks 100-101 and 300; each byte of it says where it is.
+  CatalogEntry file;
+  file.id = 16;
+  file.data = {1200, 1536, {Extent{100, 2}, Extent{300, 1}, Extent{}}};
+  auto expected = [](uint64_t at) { return static_cast<uint8_t>(at * 7 + 3); };
+  const MasterDirectory& m = reader.Mdb();
+  for (uint64_t at = 0; at < 1536; ++at)
+    device.disk[m.BlockOffset(at < 1024 ? 100 : 300) + at % 1024] = expected(at);
+  CatalogEntry short_ = file;  // a logical length its extents do not hold
+  short_.data.logicalLength = 5000;
+  CatalogEntry outside = file;  // its only extent lies past the volume's blocks
+  outside.data.firstExtents = {Extent{2870, 10}, Extent{}, Extent{}};
+  struct Case {
+    const char* name;
+    const CatalogEntry& entry;
+    uint8_t fork;
+    uint64_t offset;
+    size_t n;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"start of the fork", file, kDataFork, 0, 16, true},
+      {"across the first extent's blocks", file, kDataFork, 500, 24, true},
+      {"from one extent into the next", file, kDataFork, 1000, 100, true},
+      {"up to the logical length", file, kDataFork, 1100, 100, true},
+      {"one byte past the logical length", file, kDataFork, 1100, 101, false},
+      {"at the logical length", file, kDataFork, 1200, 1, false},
+      {"an offset past 4 GB", file, kDataFork, uint64_t{1} << 33, 1, false},
+      {"the empty resource fork", file, kResourceFork, 0, 1, false},
+      {"past what the extents hold", short_, kDataFork, 1500, 100, false},
+      {"an extent outside the volume", outside, kDataFork, 0, 1, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out(c.n, 0);
+    ASSERT_EQ(reader.ReadFork(c.entry, c.fork, c.offset, out.data(), c.n), c.ok) << c.name;
+    for (size_t i = 0; c.ok && i < c.n; ++i) ASSERT_EQ(out[i], expected(c.offset + i)) << c.name;
   }
 }
 
