@@ -291,7 +291,7 @@ class Walker {
 
   void Descend(int fd, const std::string& name, const std::string& where, uint32_t index,
                int depth) {
-    if (depth + 1 >= kMaxDepth) {
+    if (depth + 1 > kMaxDepth) {
       Problem(where, "lies more than " + std::to_string(kMaxDepth) + " folders deep");
       return;
     }

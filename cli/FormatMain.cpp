@@ -203,9 +203,11 @@ int Run(const Options& opt) {
     char* end = nullptr;
     errno = 0;
     const long long seconds = std::strtoll(epoch, &end, 10);
-    if (*end || errno || seconds < 0) {
+    // HFS dates run from 1904 to 2040-02-06T06:28:15.
+    constexpr long long kLastHfsSecond = 4294967295LL - 2082844800LL;
+    if (*end || errno || seconds < 0 || seconds > kLastHfsSecond) {
       Error(std::string("SOURCE_DATE_EPOCH=") + epoch +
-            " is not a number of seconds since 1970. Nothing was written.");
+            " is not a number of seconds from 1970 to 2040-02-06T06:28:15. Nothing was written.");
       return 1;
     }
     date = HfsDateOfUnixTime(seconds, false);

@@ -372,8 +372,10 @@ refused_rows=(
   "--size auto on an existing image|mkdir src|twin.img|--size auto|keeps its size; --size auto sizes a new image"
   "a folder that is not there|:|twin.img||cannot read the folder src"
   "a file as the folder|: >src|twin.img||cannot read the folder src: Not a directory"
+  "folders 129 deep|mkdir -p src/$(printf 'd/%.0s' $(seq 129))|twin.img||lies more than 128 folders deep"
   "a FIFO as the folder, never opened|mkfifo src|twin.img||cannot read the folder src: Not a directory"
   "a bad SOURCE_DATE_EPOCH|mkdir src|twin.img|SOURCE_DATE_EPOCH=soon|SOURCE_DATE_EPOCH=soon is not a number"
+  "a SOURCE_DATE_EPOCH past HFS's last date|mkdir src|twin.img|SOURCE_DATE_EPOCH=2212122496|seconds from 1970 to 2040"
 )
 for row in "${refused_rows[@]}"; do
   IFS='|' read -r name make img opts text <<<"$row"
