@@ -1,5 +1,6 @@
 // brindlewood-format: formats a floppy drive, or a raw or DiskCopy 4.2 image of any HFS size, as
-// an empty HFS volume with the same volume builder as the Windows program.
+// an HFS volume with the same volume builder as the Windows program: empty, or filled with the
+// tree of a folder (-d).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -16,6 +18,7 @@
 #include "charmap/CharMapFile.h"
 #include "cli/CharmapTool.h"
 #include "cli/Cp1252.h"
+#include "cli/FolderFill.h"
 #include "cli/FormatOptions.h"
 #include "cli/FormatRun.h"
 #include "cli/Label.h"
@@ -35,7 +38,8 @@ using namespace brind::cli;
 constexpr const char* kProgram = "brindlewood-format";
 
 constexpr const char* kFooter =
-    R"(Formats a floppy disk, or an image of a disk, as an empty Macintosh HFS volume.
+    R"(Formats a floppy disk, or an image of a disk, as an empty Macintosh HFS volume,
+or (with -d DIR) as one that holds the files and folders of DIR.
 
 TARGET is an image file, a floppy drive such as /dev/fd0, or a USB floppy
 drive (/dev/sdX). An image that does not exist is created with the size given
@@ -92,7 +96,24 @@ Names read from the disk are printed with control characters as \xNN.
 Every volume gets the same fixed date (1995-12-14 16:19:40), so the same size,
 label and options give the same bytes; --date sets another one (ISO 8601, such
 as 2024-05-31T14:30:00, kept as the wall-clock time written; with a zone, Z or
-+02:00, the local time of that instant) or "now".
++02:00, the local time of that instant) or "now", and
+without --date SOURCE_DATE_EPOCH does (seconds since 1970, as UTC).
+
+-d DIR fills the new volume with the files and folders of DIR: each file's data
+fork from the file, its resource fork and Finder information (type, creator,
+flags) from an AppleDouble file "._NAME" beside it; with --macbinary a file
+with a valid MacBinary II or III header (CRC checked) gives its forks, Finder
+information, dates and name instead (any other file is copied as it is). Each
+file and folder takes its modification time (local time), or the one date of
+--date or SOURCE_DATE_EPOCH, so that the same tree gives the same bytes. Names
+go from UTF-8 to the Macintosh character set, ":" becoming "/". Symbolic links,
+devices, FIFOs and sockets in DIR are skipped with a note; nothing outside DIR
+is read. Refused before anything is written, each with its path: a name of
+more than 31 Macintosh characters, with a character the Macintosh set lacks or
+a control character, two names of a folder that the volume holds equal (it
+ignores case), a damaged AppleDouble file, and a tree that does not fit (with
+the size it needs). --size auto makes a new image of the smallest floppy size
+that holds the tree, or else of the fewest whole megabytes.
 
 Progress is shown on a terminal, one line per phase otherwise, none with -q.
 Exit status: 0 when the disk was formatted; 128 + the signal's number when
@@ -162,8 +183,17 @@ struct Options {
   std::string imageFormat;  // "raw", "dc42", or empty: by the file's header or name
   std::string date;
   std::string target;
-  bool sizeGiven = false, dateGiven = false;  // an empty value is not the default
+  bool sizeGiven = false, dateGiven = false, dirGiven = false;  // an empty value is not the default
+  std::string fromDir;  // -d: the folder whose tree fills the volume
+  bool macBinary = false;
 };
+
+// How a size is written on the command line: "1440K", "3M", or bytes.
+std::string SizeName(uint32_t sectors) {
+  if (const FloppyMedium* m = FindFloppyMedium(sectors)) return m->name;
+  if (sectors % 2048 == 0) return std::to_string(sectors / 2048) + "M";
+  return std::to_string(uint64_t{sectors} * kSectorSize);
+}
 
 int Cancelled() {
   Error("Format cancelled (" + SignalName(cancelRequested) + ").");
@@ -196,14 +226,20 @@ int Run(const Options& opt) {
 
   for (const auto& [given, value, name] :
        {std::tuple{opt.sizeGiven, opt.size, "--size"},
-        std::tuple{opt.dateGiven, opt.date, "--date"}, std::tuple{true, opt.target, "TARGET"}}) {
+        std::tuple{opt.dateGiven, opt.date, "--date"}, std::tuple{opt.dirGiven, opt.fromDir, "-d"},
+        std::tuple{true, opt.target, "TARGET"}}) {
     if (given && value.empty()) {
       Error(std::string(name) + " is empty. Nothing was written.");
       return 1;
     }
   }
   uint32_t requested = 0;  // sectors asked for with --size
-  if (!opt.size.empty() && !ParseVolumeSize(opt.size, requested, why)) {
+  const bool autoSize = opt.size == "auto";
+  if (autoSize && opt.fromDir.empty()) {
+    Error("--size auto sizes a volume for the files of -d DIR. Nothing was written.");
+    return 1;
+  }
+  if (!opt.size.empty() && !autoSize && !ParseVolumeSize(opt.size, requested, why)) {
     Error("--size " + opt.size + " " + why + ". Nothing was written.");
     return 1;
   }
@@ -212,6 +248,46 @@ int Run(const Options& opt) {
     Error("--date " + opt.date + " " + why + ". Nothing was written.");
     return 1;
   }
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  const bool oneDate = !opt.date.empty() || (epoch && *epoch);
+  if (opt.date.empty() && epoch && *epoch) {
+    char* end = nullptr;
+    errno = 0;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    // HFS dates run from 1904 to 2040-02-06T06:28:15.
+    constexpr long long kLastHfsSecond = 4294967295LL - 2082844800LL;
+    if (*end || errno || seconds < 0 || seconds > kLastHfsSecond) {
+      Error(std::string("SOURCE_DATE_EPOCH=") + epoch +
+            " is not a number of seconds from 1970 to 2040-02-06T06:28:15. Nothing was written.");
+      return 1;
+    }
+    date = HfsDateOfUnixTime(seconds, false);
+  }
+
+  // The tree is read, and every name the volume cannot take listed, before anything else.
+  FolderTree folder;
+  std::string shownDir = PrintablePath(opt.fromDir);
+  while (shownDir.size() > 1 && shownDir.back() == '/') shownDir.pop_back();
+  if (!opt.fromDir.empty()) {
+    FolderOptions walk{opt.macBinary, oneDate, date, 0, 0};
+    struct stat target {};
+    if (stat(opt.target.c_str(), &target) == 0 && S_ISREG(target.st_mode))
+      walk.targetDev = target.st_dev, walk.targetIno = target.st_ino;
+    if (!ReadFolderTree(opt.fromDir, walk, folder, why)) {
+      Error("cannot read the folder " + shownDir + ": " + why + ". Nothing was written.");
+      return 1;
+    }
+    if (!opt.quiet)
+      for (const std::string& note : folder.notes) Error(shownDir + "/" + note);
+    for (const std::string& problem : folder.problems) Error(shownDir + "/" + problem);
+    if (!folder.problems.empty()) {
+      Error(std::to_string(folder.problems.size()) + " name" +
+            (folder.problems.size() == 1 ? "" : "s") + " in " + shownDir +
+            " cannot go on a Macintosh volume as they are. Nothing was written.");
+      return 1;
+    }
+  }
+  const TreePlanner planner(folder.tree, volumeLabel);
 
   const TargetInfo info = InspectTarget(opt.target);
   const std::string& t = opt.target;
@@ -220,7 +296,7 @@ int Run(const Options& opt) {
     return 1;
   }
   const bool device = info.kind == TargetKind::kFloppy || info.kind == TargetKind::kBlockDevice;
-  if (device && (requested || !opt.imageFormat.empty())) {
+  if (device && (requested || autoSize || !opt.imageFormat.empty())) {
     Error(t +
           " is a drive: it keeps the size and form of its medium (no --size or "
           "--image-format). Nothing was written.");
@@ -231,8 +307,15 @@ int Run(const Options& opt) {
   ImageLayout layout;
   switch (info.kind) {
     case TargetKind::kMissing:
-      sectors = requested ? requested : kTotalSectors;
       diskCopy = opt.imageFormat == "dc42" || (opt.imageFormat.empty() && HasDiskCopyName(t));
+      sectors = requested ? requested : kTotalSectors;
+      if (autoSize) sectors = SmallestVolume(planner, diskCopy);
+      if (!sectors) {
+        Error("the files of " + shownDir + " fit on no " +
+              (diskCopy ? "DiskCopy 4.2 image (at most 1440K)" : "volume of up to 2G") +
+              ". Nothing was written.");
+        return 1;
+      }
       break;
     case TargetKind::kOther:
       Error(t + " is neither an image file nor a floppy drive. Nothing was written.");
@@ -270,6 +353,10 @@ int Run(const Options& opt) {
         layout = {0, static_cast<uint32_t>(info.size / kSectorSize), info.size};
       }
       sectors = layout.sectors;
+      if (autoSize) {
+        Error(t + " keeps its size; --size auto sizes a new image. Nothing was written.");
+        return 1;
+      }
       if (requested && requested != sectors) {
         Error(t + " holds a volume of " + GroupedNumber(uint64_t{sectors} * kSectorSize) +
               " bytes, not " + GroupedNumber(uint64_t{requested} * kSectorSize) +
@@ -302,6 +389,29 @@ int Run(const Options& opt) {
     Error("a DiskCopy 4.2 image holds only a 400K, 720K, 800K or 1440K disk, not " +
           GroupedNumber(uint64_t{sectors} * kSectorSize) + " bytes. Nothing was written.");
     return 1;
+  }
+  TreePlan plan;
+  if (!opt.fromDir.empty()) {
+    plan = planner.For(sectors);
+    if (!planner.ok()) {
+      Error("the files of " + shownDir + " cannot go on the volume: " + planner.error() +
+            ". Nothing was written.");
+      return 1;
+    }
+    if (!plan.fits) {
+      const VolumeLayout l = LayoutOfVolume(sectors);
+      const uint32_t smallest = SmallestVolume(planner, false);
+      Error("the files of " + shownDir + " need " +
+            GroupedNumber(plan.neededBlocks * l.sectorsPerBlock * kSectorSize) +
+            " bytes with the volume's structures; a volume of " +
+            GroupedNumber(uint64_t{sectors} * kSectorSize) + " bytes has " +
+            GroupedNumber(uint64_t{l.blocks} * l.sectorsPerBlock * kSectorSize) + ". " +
+            (smallest ? "The smallest volume that holds them is " + SizeName(smallest) + " (" +
+                            GroupedNumber(uint64_t{smallest} * kSectorSize) + " bytes)"
+                      : std::string("No volume of up to 2G holds them")) +
+            ". Nothing was written.");
+      return 1;
+    }
   }
   if (info.mounted) {
     Error(t + " is mounted on " + info.mountedOn + "; unmount it first. Nothing was written.");
@@ -346,6 +456,8 @@ int Run(const Options& opt) {
   }
 
   PosixDevice disk(t, layout);
+  FolderReader reader(opt.fromDir, folder, &cancelRequested);
+  FillingStages filling(sectors, date, folder.tree, reader);
   NoDriver driver;
   StdioConsole console(kProgram, &cancelRequested);
   RunOptions run;
@@ -362,6 +474,7 @@ int Run(const Options& opt) {
   run.totalSectors = sectors;
   run.date = date;
   run.hasTracks = device || layout.tracks;
+  if (!opt.fromDir.empty()) run.stages = &filling;
   DeviceHooks hooks;
   hooks.openError = [&disk] { return disk.openError(); };
   hooks.flush = [&disk] { return disk.Flush(); };
@@ -413,15 +526,25 @@ int Run(const Options& opt) {
     Error("could not write " + t + ": " + std::strerror(result.flushError));
     return 1;
   }
+  uint32_t freeBlocks = volume.freeBlocks;
+  std::string filled;
+  if (!opt.fromDir.empty()) {
+    size_t files = 0;
+    for (const TreeEntry& e : folder.tree) files += !e.folder;
+    freeBlocks = volume.blocks - plan.usedBlocks;
+    filled = " with " + std::to_string(files) + (files == 1 ? " file" : " files") + " and " +
+             std::to_string(folder.tree.size() - files) +
+             (folder.tree.size() - files == 1 ? " folder" : " folders");
+  }
   // A new image whose tracks were left as the zeros they are had a quick format's writes.
   if (!opt.quiet)
-    std::printf(
-        "%s: formatted (%s) as \"%s\", %s bytes free\n", t.c_str(),
-        result.full && run.hasTracks ? "full" : "quick",
-        DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
-                       VolumeNameLength(result.volumeLabel), names)
-            .c_str(),
-        GroupedNumber(uint64_t{volume.freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
+    std::printf("%s: formatted (%s) as \"%s\"%s, %s bytes free\n", t.c_str(),
+                result.full && run.hasTracks ? "full" : "quick",
+                DisplayMacName(reinterpret_cast<const uint8_t*>(result.volumeLabel),
+                               VolumeNameLength(result.volumeLabel), names)
+                    .c_str(),
+                filled.c_str(),
+                GroupedNumber(uint64_t{freeBlocks} * volume.sectorsPerBlock * kSectorSize).c_str());
   if (cancelRequested) {
     // The stop came when every sector was written: the volume is whole.
     Error(SignalName(cancelRequested) + " came after the last write; the volume is complete.");
@@ -433,7 +556,10 @@ int Run(const Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Format a floppy disk or a disk image as an empty Macintosh HFS volume.", kProgram};
+  CLI::App app{
+      "Format a floppy disk or a disk image as a Macintosh HFS volume, empty or filled from a "
+      "folder.",
+      kProgram};
   Options opt;
   auto* quick = app.add_flag("--quick", opt.quick,
                              "Only write the file system (the default; needs a Macintosh disk)");
@@ -451,15 +577,22 @@ int main(int argc, char** argv) {
   auto* size = app.add_option(
       "--size", opt.size,
       "Size of a new image: 400K, 800K, 1440K (default), 2880K, or any size from 400K "
-      "to 2G in bytes, K, M or G");
+      "to 2G in bytes, K, M or G; with -d, auto: the smallest that holds the files");
   app.add_option("--image-format", opt.imageFormat,
                  "raw, or dc42 for a DiskCopy 4.2 image (default: by the file's header or name)")
       ->check(CLI::IsMember({"raw", "dc42"}));
   auto* date =
       app.add_option("--date", opt.date,
-                     "Date of the volume, ISO 8601 (2024-05-31T14:30:00, or with a zone: the local "
-                     "time of that instant) or \"now\" (default: a "
-                     "fixed date, for reproducible volumes)");
+                     "Date of the volume (and with -d of every file), ISO 8601 "
+                     "(2024-05-31T14:30:00, or with a zone: the local time of that instant) or "
+                     "\"now\" (default: SOURCE_DATE_EPOCH, else a fixed date for the volume)");
+  auto* dir =
+      app.add_option("-d", opt.fromDir,
+                     "Fill the new volume with the files and folders of DIR (AppleDouble ._NAME "
+                     "files give resource forks and Finder information)")
+          ->type_name("DIR");
+  app.add_flag("--macbinary", opt.macBinary,
+               "With -d: decode files that carry a valid MacBinary II or III header");
   app.add_flag("-y,--yes", opt.yes, "Overwrite a disk that holds data without asking");
   app.add_flag("-q,--quiet", opt.quiet, "Print nothing but errors");
   app.add_flag("--stats", opt.stats,
@@ -477,5 +610,6 @@ int main(int argc, char** argv) {
   }
   opt.sizeGiven = size->count() > 0;
   opt.dateGiven = date->count() > 0;
+  opt.dirGiven = dir->count() > 0;
   return Run(opt);
 }

@@ -365,9 +365,10 @@ RunResult RunFormat(DiskDeviceBinding& device, DriverPort& driver, const RunOpti
                     [&prompts, &declined] { declined = !prompts.ConfirmForeign(); });
   prompts.Attach(&view);
   DiskServices disk(device, driver, prompts);
-  HfsStageRunner stages(options.totalSectors, options.date);
+  HfsStageRunner emptyVolume(options.totalSectors, options.date);
   MapNameConverter names(options.charMap ? options.charMap : DefaultCharMap.data());
-  FormatController dialog(state, view, disk, prompts, stages, names);
+  FormatController dialog(state, view, disk, prompts,
+                          options.stages ? *options.stages : emptyVolume, names);
 
   dialog.OnStart();
   int steps = 0;

@@ -55,6 +55,7 @@ struct RunOptions {
   uint32_t totalSectors = kTotalSectors;  // of the volume
   uint32_t date = FormatTimestamp();      // of the volume and its root directory
   bool hasTracks = true;                  // a floppy size: a full format formats its tracks
+  StageRunner* stages = nullptr;          // the volume's stages; nullptr: an empty volume
 };
 
 enum class Outcome {

@@ -14,4 +14,8 @@ std::string MacToUtf8(std::string_view mac);
 // character the Macintosh set lacks; error then names the problem.
 bool Utf8ToMac(std::string_view utf8, std::string& out, std::string& error);
 
+// As Utf8ToMac, for file names: a letter followed by a combining accent (names stored
+// decomposed) becomes the accented letter where the Macintosh set has one.
+bool Utf8NameToMac(std::string_view utf8, std::string& out, std::string& error);
+
 }  // namespace brind::cli

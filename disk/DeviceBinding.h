@@ -64,6 +64,15 @@ class DiskDeviceBinding {
     }
     return DeviceResult::Success();
   }
+  // Writes count sectors from buffer; by default one sector write after another.
+  virtual DeviceResult WriteSectors(uint8_t drive, uint32_t first, uint32_t count,
+                                    const uint8_t* buffer) {
+    for (uint32_t k = 0; k < count; ++k) {
+      const DeviceResult r = WriteSector(drive, first + k, buffer + size_t{k} * 512);
+      if (!r.ok) return r;
+    }
+    return DeviceResult::Success();
+  }
 
   // Block-device IOCTLs.
   virtual DeviceResult FormatTrack(uint8_t drive, uint16_t head, uint16_t cylinder) = 0;

@@ -107,6 +107,17 @@ DiskStatus DiskServices::ZeroSectors(uint32_t first, uint32_t count, uint8_t dri
   return (r.code == kDiskOk || r.code == kDiskNotOpen) ? kDiskGeneralFailure : r.code;
 }
 
+DiskStatus DiskServices::WriteSectors(const uint8_t* buffer, uint32_t first, uint32_t count,
+                                      uint8_t drive) {
+  if (!EnsureOpen(OpenPolicy::kOpenIfNotOpen)) {
+    ShowOpenFailure();
+    return kDiskNotOpen;
+  }
+  const DeviceResult r = device_.WriteSectors(drive, first, count, buffer);
+  if (r.ok) return kDiskOk;
+  return (r.code == kDiskOk || r.code == kDiskNotOpen) ? kDiskGeneralFailure : r.code;
+}
+
 DiskStatus DiskServices::FormatTrack(uint16_t head, uint16_t cylinder, uint8_t drive) {
   EnsureOpen(OpenPolicy::kOpenIfNotOpen);
   uint16_t code = 0;

@@ -22,6 +22,8 @@ class DiskServices : public SectorIo {
   DiskStatus ReadSector(uint8_t* buffer, uint32_t sector, uint8_t drive) override;
   DiskStatus WriteSector(const uint8_t* buffer, uint32_t sector, uint8_t drive) override;
   DiskStatus ZeroSectors(uint32_t first, uint32_t count, uint8_t drive) override;
+  DiskStatus WriteSectors(const uint8_t* buffer, uint32_t first, uint32_t count,
+                          uint8_t drive) override;
   DiskStatus FormatTrack(uint16_t head, uint16_t cylinder, uint8_t drive);
   DiskStatus FormatTrackNumber(uint8_t drive, uint16_t track);
   // 0: a 1.44 MB drive (parameters set unless checkOnly is 1); 1: another type; else an error

@@ -22,6 +22,16 @@ class SectorIo {
     }
     return kDiskOk;
   }
+  // Writes count sectors from buffer, the first at sector first: by default one sector after
+  // another, stopping at the first failure; a disk that can take a run at once does so.
+  virtual DiskStatus WriteSectors(const uint8_t* buffer, uint32_t first, uint32_t count,
+                                  uint8_t drive) {
+    for (uint32_t k = 0; k < count; ++k) {
+      const DiskStatus s = WriteSector(buffer + size_t{k} * kSectorSize, first + k, drive);
+      if (s != kDiskOk) return s;
+    }
+    return kDiskOk;
+  }
 };
 
 }  // namespace brind

@@ -433,6 +433,27 @@ void PosixDevice::CountTrack(uint32_t sectors) {
   ++tracksFormatted_;
 }
 
+DeviceResult PosixDevice::WriteSectors(uint8_t drive, uint32_t first, uint32_t count,
+                                       const uint8_t* buffer) {
+  // A drive takes aligned, one-sector transfers; an image takes the run in one call.
+  if (block_ || fd_ < 0 || readOnly_ || first > layout_.sectors || count > layout_.sectors - first)
+    return DiskDeviceBinding::WriteSectors(drive, first, count, buffer);
+  EndFormatting();
+  const size_t bytes = size_t{count} * kSectorSize;
+  auto offset = static_cast<off_t>(layout_.dataOffset + uint64_t{first} * kSectorSize);
+  for (size_t done = 0; done < bytes;) {
+    const ssize_t n = pwrite(fd_, buffer + done, bytes - done, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return DeviceResult::Failure(TransferErrorCode(errno, true));
+    if (n == 0) return DeviceResult::Failure(kDiskSectorNotFound);
+    done += static_cast<size_t>(n);
+    offset += n;
+  }
+  writes_ += count;
+  bytesWritten_ += bytes;
+  return DeviceResult::Success();
+}
+
 DeviceResult PosixDevice::FormatTrack(uint8_t, uint16_t head, uint16_t cylinder) {
   if (fd_ < 0) return DeviceResult::Failure(kDiskNoDisk);
   if (head >= kHeads || cylinder >= kCylinders) return DeviceResult::Failure(kDiskGeneralFailure);

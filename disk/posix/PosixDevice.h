@@ -68,6 +68,8 @@ class PosixDevice : public DiskDeviceBinding {
   DeviceResult ReadSector(uint8_t drive, uint32_t sector, uint8_t* buffer) override;
   DeviceResult WriteSector(uint8_t drive, uint32_t sector, const uint8_t* buffer) override;
   DeviceResult ZeroSectors(uint8_t drive, uint32_t first, uint32_t count) override;
+  DeviceResult WriteSectors(uint8_t drive, uint32_t first, uint32_t count,
+                            const uint8_t* buffer) override;
   DeviceResult FormatTrack(uint8_t drive, uint16_t head, uint16_t cylinder) override;
   DeviceResult GetDeviceParams(uint8_t drive, DeviceParams& params) override;
   DeviceResult SetDeviceParams(uint8_t drive, const DeviceParams& params) override;

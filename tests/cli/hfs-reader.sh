@@ -3,7 +3,7 @@
 # and the tool's refusals; brindlewood-check passes every volume written. usage: hfs-reader.sh
 # TOOL WORKDIR CHECKER
 set -uo pipefail
-tool=$(realpath "$1") work=$2 checker=$(realpath "$3")
+tool=$(realpath "$1") work=$2 checker=$(realpath "$3") hfsdir=$(realpath "$(dirname "$0")/../hfs")
 rm -rf "$work"; mkdir -p "$work/home"
 export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
 . "$(dirname "$0")/test-lib.sh"
@@ -264,6 +264,200 @@ if command -v script >/dev/null; then
     && ok "answered yes: progress by track and stage, then formatted" || fail "terminal run: $(cat lines.txt)"
   checked term.img
 fi
+
+# --- -d DIR: volumes filled from a folder. Each row makes a tree, formats it into an image, and
+# hands the result to the oracles: brindlewood-check, hls -R (every entry of the tree and no
+# other), and hcopy -m of every file (data fork, resource fork, type, creator, flags and dates
+# against the source, the names through Python's own Mac Roman codec).
+adouble() {  # path finder-info(hex, 32 bytes) resource-fork-text: an AppleDouble file
+  python3 - "$@" <<'PY'
+import struct, sys
+path, finder, rsrc = sys.argv[1], bytes.fromhex(sys.argv[2]), sys.argv[3].encode()
+entries = [(9, finder), (2, rsrc)]
+head = struct.pack(">II16sH", 0x00051607, 0x00020000, b"Mac OS X", len(entries))
+at, table, body = len(head) + 12 * len(entries), b"", b""
+for kind, data in entries:
+    table += struct.pack(">III", kind, at + len(body), len(data))
+    body += data
+open(path, "wb").write(head + table + body)
+PY
+}
+mbin() {  # path mac-name data resource: a MacBinary II file
+  PYTHONPATH=$hfsdir python3 -c "
+import sys; from macbinary import macbinary
+macbinary(sys.argv[1], sys.argv[2].encode('mac_roman'), sys.argv[3].encode(), sys.argv[4].encode())" "$@"
+}
+tree_plain() {
+  mkdir -p src/Folder/Deeper src/Empty
+  printf 'hello\n' >src/a.txt; : >src/zero; head -c 20000 /dev/urandom >src/Folder/Deeper/random.bin
+  printf x >src/Folder/'na:me'; printf y >src/Folder/"$(printf 'caf\xc3\xa9')"
+  printf z >src/Folder/"$(printf 'Cafe\xcc\x81 NFD')"; printf w >src/Folder/"$(printf '\xe2\x84\xa2 \xcf\x80')"
+  touch -d '2001-02-03 04:05:06' src/a.txt
+}
+tree_appledouble() {
+  mkdir -p src/Dir; printf 'data fork\n' >src/Doc; printf 'in a folder' >src/Dir/Note
+  adouble src/._Doc 5445585474747874010000000000000000000000000000000000000000000000 "resource fork bytes"
+  adouble src/._Dir 0000000000000000000000000000000000000000000000000000000000000000 ""
+  adouble src/Dir/._Note 4150504c4d41435302000000000000000000000000000000000000000000000000 ""
+  adouble src/._Gone 5445585474747874000000000000000000000000000000000000000000000000 "orphan"
+  printf 'not AppleDouble' >src/._plain
+}
+tree_macbinary() {
+  mkdir -p src; mbin src/app.bin "My Application" "the data" "the resources"
+  mbin src/bad.bin "Bad CRC" "d" "r"; printf '\1' | dd of=src/bad.bin bs=1 seek=124 conv=notrunc status=none
+  printf 'plain' >src/plain.txt
+}
+tree_specials() {
+  mkdir -p src/real; printf 'kept' >src/real/file; ln -s /etc/passwd src/outside; ln -s / src/rootdir
+  ln -s real src/inside; mkfifo src/fifo
+}
+tree_big() { mkdir -p src; head -c 3000000 /dev/urandom >src/one; head -c 600000 /dev/urandom >src/two; }
+tree_small() { mkdir -p src; head -c 750000 /dev/urandom >src/one; }
+# name | tree | options | image | what the format prints beyond the oracles (grep -F on stdout+stderr)
+filled_rows=(
+  "plain tree|tree_plain||plain.img|with 7 files and 3 folders"
+  "AppleDouble forks and Finder information|tree_appledouble||ad.img|._Gone: skipped, an AppleDouble file of Gone"
+  "MacBinary decoded with --macbinary|tree_macbinary|--macbinary|mb.img|with 3 files"
+  "MacBinary copied as it is without --macbinary|tree_macbinary||mb2.img|with 3 files"
+  "links, FIFOs: skipped, never followed or opened|tree_specials||sp.img|src/fifo: skipped, a FIFO"
+  "--size auto: the smallest floppy|tree_small|--size auto|auto.img|formatted"
+  "--size auto: whole megabytes|tree_big|--size auto|auto2.img|formatted"
+  "a DiskCopy image|tree_small|--size 800K|dc.dc42|formatted"
+  "over an existing volume, --date for all|tree_plain|-y --date 2020-01-02T03:04:05|lines.img|formatted"
+)
+compare_tree() {  # image macbinary-flag date-for-all(or "")
+  python3 - "$@" <<'PY'
+import os, struct, subprocess, sys, time, unicodedata
+image, macbin, one_date = sys.argv[1], sys.argv[2] == "1", sys.argv[3]
+bad = []
+def hfs_date(t):
+    tm = time.localtime(t)
+    days = (time.mktime((tm.tm_year, tm.tm_mon, tm.tm_mday, 0, 0, 0, 0, 0, -1)) - time.mktime((1904, 1, 1, 0, 0, 0, 0, 0, -1)))
+    return round(days / 86400) * 86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec
+def mac(name):
+    return unicodedata.normalize("NFC", name.replace(":", "/")).encode("mac_roman")
+def appledouble(path):
+    fi, rsrc = bytes(32), b""
+    if os.path.exists(path):
+        b = open(path, "rb").read()
+        for k in range(struct.unpack(">H", b[24:26])[0]):
+            kind, at, n = struct.unpack(">III", b[26 + 12 * k:38 + 12 * k])
+            fi = b[at:at + 32].ljust(32, b"\0") if kind == 9 else fi
+            rsrc = b[at:at + n] if kind == 2 else rsrc
+    return fi, rsrc
+expected = set()
+for root, dirs, files in os.walk("src"):
+    for name in dirs + files:
+        path = os.path.join(root, name)
+        rel = [mac(p) for p in os.path.relpath(path, "src").split("/")]
+        if os.path.islink(path) or not (os.path.isdir(path) or os.path.isfile(path)):
+            continue
+        body = open(path, "rb").read() if os.path.isfile(path) else b""
+        if name.startswith("._") and body[:4] == b"\0\5\x16\7":
+            continue
+        fi, rsrc = appledouble(os.path.join(root, "._" + name))
+        data, created = body, None
+        if macbin and body[:1] == b"\0" and len(body) >= 128:
+            import binascii
+            if binascii.crc_hqx(body[:124], 0) == struct.unpack(">H", body[124:126])[0]:
+                dl, rl = struct.unpack(">II", body[83:91])
+                rel[-1] = body[2:2 + body[1]]
+                data, rsrc = body[128:128 + dl], body[128 + (dl + 127) // 128 * 128:][:rl]
+                fi = body[65:73] + bytes([body[73], body[101]]) + bytes(22)
+        expected.add(b":".join(rel))
+        if os.path.isdir(path):
+            continue
+        out = subprocess.run(["hcopy", "-m", b":" + b":".join(rel), "out.bin"], capture_output=True)
+        if out.returncode:
+            bad.append(f"hcopy -m {rel}: {out.stderr}")
+            continue
+        m = open("out.bin", "rb").read()
+        dl, rl = struct.unpack(">II", m[83:91])
+        got_data, got_rsrc = m[128:128 + dl], m[128 + (dl + 127) // 128 * 128:][:rl]
+        got_fi = m[65:73] + bytes([m[73], m[101]])
+        if got_data != data or got_rsrc != rsrc or got_fi != fi[:10]:
+            bad.append(f"{rel}: forks or Finder information differ")
+        want = one_date or hfs_date(os.stat(path).st_mtime)
+        if not macbin and struct.unpack(">I", m[95:99])[0] != int(want):
+            bad.append(f"{rel}: modified {struct.unpack('>I', m[95:99])[0]}, expected {want}")
+listing = subprocess.run(["hls", "-R", "-1", "-a"], capture_output=True).stdout
+found, folder = set(), b""
+for line in listing.split(b"\n"):
+    if line.endswith(b":") and line.startswith(b":"):
+        folder = line[1:]
+    elif line:
+        found.add(folder + line)
+if found != expected:
+    bad.append(f"hls -R: {sorted(found ^ expected)}")
+print("\n".join(bad))
+sys.exit(1 if bad else 0)
+PY
+}
+for row in "${filled_rows[@]}"; do
+  IFS='|' read -r name make opts img says <<<"$row"
+  rm -rf src; [ "$img" = lines.img ] || rm -f "$img"; $make
+  one=""; [[ $opts == *--date* ]] && one=$(python3 -c "import datetime; print(int((datetime.datetime(2020,1,2,3,4,5)-datetime.datetime(1904,1,1)).total_seconds()))")
+  timeout 60 "$tool" -L Filled $opts -d src "$img" >out.txt 2>&1; rc=$?
+  [ $rc -eq 0 ] && grep -qF -- "$says" out.txt && ok "$name: formatted" || { fail "$name: exit $rc, $(cat out.txt)"; continue; }
+  checked "$img"
+  if [[ $img == *.dc42 ]]; then tail -c +85 "$img" >dc-raw.img; h hmount dc-raw.img >/dev/null
+  else h hmount "$img" >/dev/null; fi
+  diffs=$(compare_tree "$img" "$([[ $opts == *--macbinary* ]] && echo 1 || echo 0)" "$one") \
+    && ok "$name: hls -R and hcopy -m give the tree back" || fail "$name: $diffs"
+  h humount >/dev/null
+done
+[ "$(stat -c %s auto.img)" = 819200 ] && ok "--size auto: 750,000 bytes take an 800K volume" || fail "auto.img: $(stat -c %s auto.img)"
+[ "$(stat -c %s auto2.img)" = 4194304 ] && ok "--size auto: 3.6 MB take 4M" || fail "auto2.img: $(stat -c %s auto2.img)"
+[ "$(head -c 7 dc.dc42 | tail -c 6)" = Filled ] && ok "the DiskCopy image is named after the volume" || fail "dc.dc42 header"
+
+# An image inside DIR is not read into the volume that overwrites it.
+rm -rf src; tree_small; "$tool" -q -d src src/inner.img && "$tool" -y -d src src/inner.img >out.txt 2>&1 \
+  && grep -qF 'src/inner.img: skipped, the image being formatted' out.txt && h hmount src/inner.img >/dev/null \
+  && [ "$(h hls -1)" = one ] && ok "the image inside DIR is skipped" || fail "image in DIR: $(cat out.txt)"
+h humount >/dev/null
+
+# The same tree gives the same bytes under SOURCE_DATE_EPOCH, whatever the files' times.
+rm -rf src; tree_appledouble
+SOURCE_DATE_EPOCH=1700000000 "$tool" -q -d src same1.img && touch src/Doc src/Dir/Note && sleep 1 \
+  && SOURCE_DATE_EPOCH=1700000000 "$tool" -q -d src same2.img && cmp -s same1.img same2.img \
+  && ok "SOURCE_DATE_EPOCH: the same tree gives the same bytes" || fail "SOURCE_DATE_EPOCH: the volumes differ"
+
+# --- trees and options refused before anything is written: each names every path at fault
+long=abcdefghijklmnopqrstuvwxyz012345
+refused_rows=(
+  "a name of 32 characters|mkdir -p src/d && : >src/d/$long|twin.img||$long: is 32 Macintosh characters long"
+  "a character the Macintosh lacks|mkdir src && : >src/$(printf '\xe6\x97\xa5')|twin.img||has the character U+65E5"
+  "names equal but for case|mkdir src && : >'src/Read Me' && : >'src/READ ME'|twin.img||src/Read Me: is the same name on the volume as \"READ ME\""
+  "names not UTF-8, shown escaped|mkdir src && : >src/$(printf 'a\xff')|twin.img||src/a\\xFF: is not valid UTF-8"
+  "a control character, shown escaped|mkdir src && : >\"src/a\$(printf '\\t')b\"|twin.img||src/a\\x09b: has a control character"
+  "every fault listed|mkdir -p src/x && : >src/x/$long && : >src/x/A && : >src/x/a && : >src/$(printf '\xe6\x97\xa5')|twin.img||3 names in src cannot go"
+  "a damaged AppleDouble file|mkdir src && : >src/f && printf '\0\5\26\7\0\2\0\0%16s\0\1\0\0\0\2\0\0\0\60\0\0\1\0' '' >src/._f|twin.img||src/._f: has AppleDouble entry 2 past its end"
+  "a MacBinary name of 40 characters|mkdir src && mbin src/x.bin ${long}abcdefgh '' ''|twin.img|--macbinary|holds the MacBinary name"
+  "a tree larger than the image|mkdir src && head -c 1500000 /dev/zero >src/big|twin.img||The smallest volume that holds them is 2880K"
+  "a tree larger than any DiskCopy image|mkdir src && head -c 1500000 /dev/zero >src/big|new.dc42|--size auto|fit on no DiskCopy 4.2 image"
+  "a tree larger than 2G|mkdir src && truncate -s 3G src/huge|new.img|--size auto|fit on no volume of up to 2G"
+  "--size auto without -d|mkdir src|new.img|--size auto -d|--size auto sizes a volume"
+  "--size auto on an existing image|mkdir src|twin.img|--size auto|keeps its size; --size auto sizes a new image"
+  "a folder that is not there|:|twin.img||cannot read the folder src"
+  "a file as the folder|: >src|twin.img||cannot read the folder src: Not a directory"
+  "folders 129 deep|mkdir -p src/$(printf 'd/%.0s' $(seq 129))|twin.img||lies more than 128 folders deep"
+  "a FIFO as the folder, never opened|mkfifo src|twin.img||cannot read the folder src: Not a directory"
+  "a bad SOURCE_DATE_EPOCH|mkdir src|twin.img|SOURCE_DATE_EPOCH=soon|SOURCE_DATE_EPOCH=soon is not a number"
+  "a SOURCE_DATE_EPOCH past HFS's last date|mkdir src|twin.img|SOURCE_DATE_EPOCH=2212122496|seconds from 1970 to 2040"
+)
+for row in "${refused_rows[@]}"; do
+  IFS='|' read -r name make img opts text <<<"$row"
+  rm -rf src; eval "$make"
+  env=(); [[ $opts == SOURCE_DATE_EPOCH=* ]] && env=("$opts") opts=""
+  if [ -e "$img" ]; then sum=$(sha1sum <"$img"); fi
+  if [ "$opts" = "--size auto -d" ]; then
+    refused "$name" "$text" timeout 20 env "${env[@]}" "$tool" -y --size auto "$img"
+  else
+    refused "$name" "$text" timeout 20 env "${env[@]}" "$tool" -y $opts -d src "$img"
+  fi
+  if [ "$img" = twin.img ]; then unchanged "$name" "$img" "$sum"
+  else [ ! -e "$img" ] && ok "$name: no image made" || { fail "$name: $img was made"; rm -f "$img"; }; fi
+done
 
 echo "$failures failure(s)"
 [ $failures -eq 0 ]

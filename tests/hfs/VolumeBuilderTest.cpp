@@ -10,6 +10,7 @@
 #include "hfs/FormatStages.h"
 #include "hfs/Mdb.h"
 #include "hfs/NameOrder.h"
+#include "hfs/TreeBuilder.h"
 #include "hfs/VolumeChecker.h"
 #include "hfs/VolumeReader.h"
 #include "hfs/VolumeSteps.h"
@@ -586,6 +587,260 @@ TEST(NameOrder, MacintoshOrdering) {
     const int r = CompareMacNames(a, std::strlen(c.a), b, std::strlen(c.b));
     EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
   }
+}
+
+// A whole disk in memory whose nth sector write (counting every sector of a run) can fail.
+struct FlatDisk : SectorIo {
+  std::vector<uint8_t> bytes;
+  size_t writes = 0, failWrite = SIZE_MAX, failRead = SIZE_MAX, reads = 0;
+  explicit FlatDisk(uint32_t sectors) : bytes(size_t{sectors} * kSectorSize, 0xE5) {}
+  DiskStatus ReadSector(uint8_t* buffer, uint32_t sector, uint8_t) override {
+    if (reads++ == failRead) return 2;
+    std::memcpy(buffer, &bytes[size_t{sector} * kSectorSize], kSectorSize);
+    return kDiskOk;
+  }
+  DiskStatus WriteSector(const uint8_t* buffer, uint32_t sector, uint8_t) override {
+    if (writes++ == failWrite) return 3;
+    std::memcpy(&bytes[size_t{sector} * kSectorSize], buffer, kSectorSize);
+    return kDiskOk;
+  }
+  DiskStatus ZeroSectors(uint32_t first, uint32_t count, uint8_t) override {
+    if (writes++ == failWrite) return 3;
+    std::memset(&bytes[size_t{first} * kSectorSize], 0, size_t{count} * kSectorSize);
+    return kDiskOk;
+  }
+};
+
+// Fork bytes that say where they are: entry, fork and offset.
+uint8_t ForkByte(size_t entry, bool resource, uint64_t at) {
+  return static_cast<uint8_t>(entry * 7 + (resource ? 101 : 0) + at * 13 + at / 509);
+}
+struct PatternReader : ForkReader {
+  size_t failAt = SIZE_MAX, calls = 0;
+  bool Read(size_t entry, bool resource, uint64_t offset, uint8_t* buffer, size_t length,
+            std::string& error) override {
+    if (calls++ == failAt) {
+      error = "cannot read x";
+      return false;
+    }
+    for (size_t i = 0; i < length; ++i) buffer[i] = ForkByte(entry, resource, offset + i);
+    return true;
+  }
+};
+
+// folders x files in each (and in the root), each file with forks of the sizes given.
+VolumeTree MakeTree(size_t folders, size_t files, uint64_t data, uint64_t rsrc) {
+  VolumeTree t;
+  auto addFiles = [&](uint32_t parent) {
+    for (size_t f = 0; f < files; ++f) {
+      TreeEntry e;
+      e.parent = parent;
+      e.name = "File " + std::to_string(f) + (f % 3 ? " of a longer name" : "");
+      e.dataLength = data + f % 5;
+      e.resourceLength = f % 2 ? rsrc : 0;
+      e.finder[0] = 'T', e.finder[4] = 'C', e.finder[8] = 0x01;
+      t.push_back(e);
+    }
+  };
+  addFiles(kNoParent);
+  for (size_t d = 0; d < folders; ++d) {
+    TreeEntry f;
+    f.folder = true;
+    f.name = "Folder " + std::to_string(d);
+    f.parent = d % 4 == 3 ? static_cast<uint32_t>(t.size() - 1 - files) : kNoParent;  // nested
+    t.push_back(f);
+    addFiles(static_cast<uint32_t>(t.size() - 1));
+  }
+  return t;
+}
+
+uint16_t FillVolume(FlatDisk& disk, uint32_t sectors, const VolumeTree& tree, ForkReader& reader,
+                    std::string& error) {
+  for (uint32_t step = kFirstStageStep; step <= 164; ++step)
+    if (FindFormatStage(step)->run(disk, {0, sectors, "Filled"}) != 0) return 99;
+  return WriteVolumeTree(disk, 0, sectors, "Filled", tree, reader, error);
+}
+
+// Filled volumes of every shape: each checks clean with the counts it was given, every fork
+// reads back where its record says, and the catalog has the depth, size and map nodes the tree
+// needs.
+TEST(FilledVolume, TreesOfEveryShape) {
+  struct Case {
+    const char* name;
+    uint32_t sectors;
+    size_t folders, files;
+    uint64_t data, rsrc;
+    uint16_t depth;
+    bool catalogGrows, mapNode;
+  };
+  const Case cases[] = {
+      {"nothing", 2880, 0, 0, 0, 0, 1, false, false},
+      {"three files in the root: two leaves", 1600, 0, 3, 700, 1500, 2, false, false},
+      {"empty files", 2880, 2, 4, 0, 0, 2, false, false},
+      {"nested folders, two index levels, the catalog grown", 2880, 12, 20, 100, 30, 3, true,
+       false},
+      {"three index levels", 40960, 30, 100, 600, 0, 4, true, false},
+      {"map nodes: more than 2048 catalog nodes", 81920, 60, 150, 10, 0, 5, true, true},
+      {"blocks of 2 KB, forks across blocks", 204800, 4, 10, 70000, 5000, 3, false, false},
+  };
+  for (const Case& c : cases) {
+    const VolumeTree tree = MakeTree(c.folders, c.files, c.data, c.rsrc);
+    FlatDisk disk(c.sectors);
+    PatternReader reader;
+    std::string error;
+    ASSERT_EQ(FillVolume(disk, c.sectors, tree, reader, error), 0) << c.name << ": " << error;
+    ASSERT_EQ(FindFormatStage(166)->run(disk, {0, c.sectors, "Filled"}), 0);
+
+    MemorySource image(disk.bytes.data(), disk.bytes.size());
+    const CheckResult checked = CheckVolume(image);
+    std::string found;
+    for (const Finding& f : checked.findings) found += f.where + ": " + f.what + "\n";
+    EXPECT_EQ(found, "") << c.name;
+    EXPECT_EQ(checked.summary.files, c.files * (c.folders + 1)) << c.name;
+    EXPECT_EQ(checked.summary.folders, c.folders) << c.name;
+
+    const VolumeLayout l = LayoutOfVolume(c.sectors);
+    const uint8_t* mdbBytes = &disk.bytes[2 * kSectorSize];
+    const uint8_t* header =
+        &disk.bytes[size_t{l.firstBlockSector + l.treeBlocks * l.sectorsPerBlock} * kSectorSize];
+    EXPECT_EQ(GetU16BE(header + 14), c.depth) << c.name;
+    EXPECT_EQ(GetU32BE(mdbBytes + mdb::drCTFlSize) > l.treeBytes, c.catalogGrows) << c.name;
+    EXPECT_EQ(GetU32BE(header + 0) != 0, c.mapNode) << c.name;  // the header's ndFLink
+    EXPECT_EQ(GetU32BE(mdbBytes + mdb::drNxtCNID), 16 + tree.size()) << c.name;
+    EXPECT_EQ(std::memcmp(mdbBytes, &disk.bytes[size_t{c.sectors - 2} * kSectorSize], 512), 0);
+
+    // Every fork, byte for byte, where the plan put it.
+    const TreePlan plan = PlanTree(tree, c.sectors, "Filled", error);
+    const uint32_t blockSize = l.sectorsPerBlock * kSectorSize;
+    for (size_t i = 0; i < tree.size(); ++i) {
+      for (const bool resource : {false, true}) {
+        const uint64_t length = resource ? tree[i].resourceLength : tree[i].dataLength;
+        const uint64_t at = (uint64_t{l.firstBlockSector} * kSectorSize) +
+                            uint64_t{resource ? plan.rsrcStart[i] : plan.dataStart[i]} * blockSize;
+        bool same = true;
+        for (uint64_t k = 0; k < length && same; ++k)
+          same = disk.bytes[at + k] == ForkByte(i, resource, k);
+        EXPECT_TRUE(same) << c.name << ": entry " << i << (resource ? " resource" : " data");
+      }
+    }
+  }
+}
+
+// An empty tree makes the volume the format makes without one, with no stale bytes in node 1 of
+// the extents file.
+TEST(FilledVolume, EmptyTreeIsTheEmptyVolume) {
+  FlatDisk empty(2880), filled(2880);
+  for (uint32_t step = kFirstStageStep; step <= kLastStageStep; ++step)
+    ASSERT_EQ(FindFormatStage(step)->run(empty, {0, 2880, "Filled"}), 0);
+  PatternReader reader;
+  std::string error;
+  ASSERT_EQ(FillVolume(filled, 2880, {}, reader, error), 0) << error;
+  ASSERT_EQ(FindFormatStage(166)->run(filled, {0, 2880, "Filled"}), 0);
+  std::memset(&empty.bytes[5 * kSectorSize], 0, kSectorSize);
+  EXPECT_EQ(empty.bytes, filled.bytes);
+}
+
+// Trees no volume can take, and one that does not fit this one.
+TEST(FilledVolume, RefusedTrees) {
+  auto file = [](const std::string& name, uint32_t parent = kNoParent, uint64_t data = 0) {
+    TreeEntry e;
+    e.name = name, e.parent = parent, e.dataLength = data;
+    return e;
+  };
+  TreeEntry folder = file("Folder");
+  folder.folder = true;
+  struct Case {
+    const char* name;
+    VolumeTree tree;
+    const char* error;  // "" when the names are fine
+    bool fits;
+  };
+  const Case cases[] = {
+      {"equal but for case", {file("Read Me"), file("READ ME")}, "equal", false},
+      {"equal accented letters", {file("\x8A"), file("\x80")}, "equal", false},
+      {"the same name in two folders", {folder, file("A", 0), file("A")}, "", true},
+      {"32 characters", {file(std::string(32, 'x'))}, "1 to 31", false},
+      {"31 characters", {file(std::string(31, 'x'))}, "", true},
+      {"a colon", {file("a:b")}, "1 to 31", false},
+      {"no name", {file("")}, "1 to 31", false},
+      {"a file as a folder", {file("A"), file("B", 0)}, "folder", false},
+      {"a folder after its contents", {file("B", 1), folder}, "folder", false},
+      {"one byte too many", {file("Big", kNoParent, 2830 * 512 + 1)}, "", false},
+      {"exactly full", {file("Big", kNoParent, 2830 * 512)}, "", true},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const TreePlan plan = PlanTree(c.tree, 2880, "Filled", error);
+    EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.empty(), *c.error == 0) << c.name << ": " << error;
+    EXPECT_EQ(plan.fits, c.fits) << c.name;
+    if (!plan.fits && error.empty()) {
+      EXPECT_EQ(plan.neededBlocks, 2875u) << c.name;
+    }
+    FlatDisk disk(2880);
+    PatternReader reader;
+    if (!c.fits) {
+      EXPECT_EQ(FillVolume(disk, 2880, c.tree, reader, error), 1) << c.name;
+    }
+  }
+}
+
+// Every failed transfer and read of a fill is reported; one before the catalog leaves an empty
+// volume that checks clean.
+TEST(FilledVolume, EveryFailure) {
+  struct Case {
+    const char* name;
+    size_t failRead, failWrite, failFork;  // SIZE_MAX: none
+    uint16_t status;
+    const char* error;
+    bool emptyVolume;
+  };
+  constexpr size_t kNo = SIZE_MAX;
+  // 12 writes before the fill, then the root directory and alternate MDB, 10 fork sectors,
+  // node 1 of the extents file, 4 catalog nodes, the bitmap and the MDB.
+  constexpr size_t kFill = 12;
+  const Case cases[] = {
+      {"the MDB", 0, kNo, kNo, 1, "cannot read the master directory block", false},
+      {"the root directory", kNo, kFill, kNo, 1, "cannot write the root directory", false},
+      {"the alternate MDB", kNo, kFill + 1, kNo, 1, "cannot write the root directory", false},
+      {"the first fork", kNo, kFill + 2, kNo, 3, "cannot write to the disk", true},
+      {"the last fork", kNo, kFill + 11, kNo, 3, "cannot write to the disk", true},
+      {"node 1 of the extents file", kNo, kFill + 12, kNo, 3, "cannot write to the disk", true},
+      {"the catalog's header", kNo, kFill + 13, kNo, 3, "cannot write to the disk", true},
+      {"the catalog's last node", kNo, kFill + 16, kNo, 3, "cannot write to the disk", false},
+      {"the bitmap", kNo, kFill + 17, kNo, 3, "cannot write to the disk", false},
+      {"the MDB written", kNo, kFill + 18, kNo, 3, "cannot write to the disk", false},
+      {"the first read of a file", kNo, kNo, 0, 1, "cannot read x", true},
+      {"the last", kNo, kNo, 5, 1, "cannot read x", true},
+  };
+  VolumeTree tree = MakeTree(1, 2, 600, 300);
+  for (const Case& c : cases) {
+    FlatDisk disk(2880);
+    for (uint32_t step = kFirstStageStep; step <= 164; ++step)
+      ASSERT_EQ(FindFormatStage(step)->run(disk, {0, 2880, "Filled"}), 0);
+    ASSERT_EQ(disk.writes, kFill) << c.name;
+    disk.reads = 0;
+    disk.failRead = c.failRead;
+    disk.failWrite = c.failWrite;
+    PatternReader reader;
+    reader.failAt = c.failFork;
+    std::string error;
+    EXPECT_EQ(WriteVolumeTree(disk, 0, 2880, "Filled", tree, reader, error), c.status) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+    if (c.emptyVolume) {
+      MemorySource image(disk.bytes.data(), disk.bytes.size());
+      const CheckResult checked = CheckVolume(image);
+      EXPECT_EQ(checked.Count(Severity::kError), 0u) << c.name;
+      EXPECT_EQ(checked.summary.files, 0u) << c.name;
+    }
+  }
+  FlatDisk whole(2880);
+  PatternReader reader;
+  std::string error;
+  ASSERT_EQ(FillVolume(whole, 2880, tree, reader, error), 0);
+  EXPECT_EQ(whole.writes, kFill + 19);
+  EXPECT_EQ(reader.calls, 6u);  // two forks of one file, one of the other, in each folder  // the
+                                // sector count the rows above rely on
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 # Given brindlewood-format, the same guest also mounts its 400K, 800K and 100M volumes as virtio
 # disks and lists them; on the two floppies it writes a file and reads it back after a remount.
 # (The guest's driver never finishes writing a first file to a new 100M volume, hformat's as
-# much as ours: it hangs in sync. So that one is only mounted and listed.)
+# much as ours: it hangs in sync. So that one is only mounted and listed.) A fourth disk is an 800K
+# volume filled from a folder with -d: the driver finds a file through the catalog's index
+# nodes and reads it back.
 # usage: hfs-kernel-under-qemu.sh CHECKER WORKDIR CACHEDIR [FORMAT_TOOL]
 set -uo pipefail
 checker=$1 work=$2 cache=$3 format=${4:-}
@@ -56,7 +58,7 @@ if [ -e /virtio_blk.ko ]; then
   for m in virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci virtio_blk; do
     insmod /$m.ko
   done
-  for i in 1 2 3 4 5 6 7 8 9 10; do [ -b /dev/vdc ] && break; sleep 0.5; done
+  for i in 1 2 3 4 5 6 7 8 9 10; do [ -b /dev/vdd ] && break; sleep 0.5; done
   for d in vda vdb vdc; do
     mkdir -p /$d
     mount -t hfs /dev/$d /$d && ls -a /$d >/dev/null && umount /$d && echo "RESULT $d listed"
@@ -64,6 +66,8 @@ if [ -e /virtio_blk.ko ]; then
     mount -t hfs /dev/$d /$d && echo "from the guest $d" >"/$d/Guest File" && umount /$d \
       && mount -t hfs -o ro /dev/$d /$d && echo "RESULT $d $(cat "/$d/Guest File")" && umount /$d
   done
+  mkdir /vdd && mount -t hfs -o ro /dev/vdd /vdd \
+    && echo "RESULT filled $(ls /vdd/Folder | wc -l) $(cat "/vdd/Folder/Inner/Note 7")" && umount /vdd
 fi
 echo "RESULT done"
 poweroff -f
@@ -78,6 +82,11 @@ if [ -n "$format" ]; then
     "$format" -q --size "$size" -L "Sized $size" "$work/s$size.img"
     disks+=(-drive "if=virtio,format=raw,file=$work/s$size.img")
   done
+  mkdir -p "$work/fill/Folder/Inner"
+  for i in $(seq 1 60); do echo "file $i" >"$work/fill/Folder/File $i"; done
+  for i in $(seq 1 9); do echo "note $i" >"$work/fill/Folder/Inner/Note $i"; done
+  "$format" -q --size 800K -L Filled -d "$work/fill" "$work/filled.img"
+  disks+=(-drive "if=virtio,format=raw,file=$work/filled.img")
 fi
 
 timeout 240 qemu-system-x86_64 -m 256 -nodefaults -no-reboot -display none \
@@ -111,6 +120,9 @@ if [ -n "$format" ]; then
     "$checker" "$img" >"$work/check.txt" 2>&1 && ok "brindlewood-check passes the $size volume the kernel wrote to" \
       || fail "brindlewood-check $size: $(cat "$work/check.txt")"
   done
+  grep -aq "RESULT filled 61 note 7" "$work/console.log" \
+    && ok "the kernel's hfs driver lists a volume filled with -d and reads a file back" \
+    || fail "the kernel on the filled volume (see $work/console.log)"
 fi
 echo "$failures failure(s)"
 [ $failures -eq 0 ]
