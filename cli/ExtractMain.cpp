@@ -112,6 +112,13 @@ int Extract(ByteSource& source, const std::string& label, const Options& opt) {
     for (const Finding& f : findings.Take()) why += "\n  " + f.where + ": " + f.what;
     return say(why);
   }
+  const CatalogEntry* root = reader.GetCatalog().Find(cnid::kRootFolder);
+  if (root == nullptr || !root->folder) {
+    std::string why = "there is no root folder (ID 2)";
+    if (!opt.quiet)
+      for (const Finding& f : findings.Take()) why += "\n  " + f.where + ": " + f.what;
+    return say(why);
+  }
   const int dirFd = OpenDir(opt.dir);
   if (dirFd < 0) return kNotDone;
   cli::ExtractOptions options;
