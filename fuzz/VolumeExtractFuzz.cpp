@@ -50,12 +50,14 @@ void Empty(int fd) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr size_t kDisk = 2880 * 512;
-  static const std::string scratch = [] {
-    char dir[] = "/tmp/brind-extract-fuzz-XXXXXX";
-    if (mkdtemp(dir) == nullptr) __builtin_trap();
-    return std::string(dir);
+  static char scratch[] = "/tmp/brind-extract-fuzz-XXXXXX";
+  static const bool made = [] {
+    if (mkdtemp(scratch) == nullptr) __builtin_trap();
+    std::atexit([] { rmdir(scratch); });
+    return true;
   }();
-  static const int scratchFd = open(scratch.c_str(), O_RDONLY | O_DIRECTORY);
+  (void)made;
+  static const int scratchFd = open(scratch, O_RDONLY | O_DIRECTORY);
   // The first byte: bit 0 picks MacBinary files, bit 1 a disk cut short.
   if (size < 1) return 0;
   const size_t diskSize = data[0] & 2 ? std::min<size_t>(size - 1, kDisk) : kDisk;
