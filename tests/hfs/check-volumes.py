@@ -311,6 +311,10 @@ def against_hcopy(image, what, files_expected):
             entries = appledouble_entries(open(double, "rb").read()) if os.path.exists(double) else {}
             if mine != data or entries.get(2, b"") != rsrc or entries.get(9, bytes(32))[:10] != finder:
                 problems.append(f"{rel}: forks or Finder information differ from hcopy -m's")
+            # AppleDouble counts from 2000 UTC; an HFS date of 0 (never set) is its unknown date.
+            expected = -2**31 if dates[4:] == bytes(4) else mtime - 946684800
+            if entries and struct.unpack(">i", entries[8][4:8])[0] != expected:
+                problems.append(f"{rel}: the AppleDouble modification date differs")
     if problems:
         fail(f"{what}: " + "; ".join(problems[:5]))
     else:
@@ -359,6 +363,9 @@ if extractor:
         img[at + 6] = len(new)
         img[at + 7:at + 7 + len(new)] = new
 
+    def noon(y, m, d):
+        return (datetime(y, m, d) - datetime(1904, 1, 1)).days * 86400 + 12 * 3600
+
     def fork_length(img, name, field, value):
         u32(img, record(name)[1] + field, value)
 
@@ -377,6 +384,12 @@ if extractor:
          lambda t: os.path.isfile(t + "/..:x\\x3A\\x5C")),
         ("two files of one name", lambda img: rename(img, b"file16", b"file20"), (), 4,
          r"ERROR   file20: is there already .*not overwritten", lambda t: size_of(t + "/file20", 300 + 700 * 16)),
+        ("a folder with Finder information", lambda img: img.__setitem__(slice(record(b"Docs")[1] + 22, record(b"Docs")[1] + 54), bytes(range(1, 33))), (), 0,
+         r"", lambda t: appledouble_entries(open(t + "/._Docs", "rb").read())[9] == bytes(range(1, 33))),
+        # Noon on the Macintosh's clock is 16:00 UTC in July and 17:00 UTC in January in New York.
+        ("a summer and a winter date", lambda img: (u32(img, record(b"file04")[1] + 48, noon(2024, 7, 1)),
+                                                     u32(img, record(b"file08")[1] + 48, noon(2024, 1, 15))), (), 0,
+         r"", lambda t: (os.stat(t + "/file04").st_mtime, os.stat(t + "/file08").st_mtime) == (1719849600, 1705338000)),
         ("a data fork past its extents", lambda img: fork_length(img, b"file01", 26, 1 << 20), (), 4,
          r"Docs/file01: the data fork has 1048576 bytes, only the first 1024",
          lambda t: size_of(t + "/Docs/file01", 1024)),
