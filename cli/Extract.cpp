@@ -126,16 +126,16 @@ class Extractor {
       return;
     }
     if (depth + 1 >= kMaxDepth) {
-      NotWritten(shown + "/", Format("lies more than %d folders deep", kMaxDepth));
+      FolderNotWritten(e.id, shown + "/", Format("lies more than %d folders deep", kMaxDepth));
       return;
     }
     if (mkdirat(fd, name.c_str(), 0777) != 0) {
-      NotWritten(shown + "/", Reason(errno));
+      FolderNotWritten(e.id, shown + "/", Reason(errno));
       return;
     }
     const int sub = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (sub < 0) {
-      NotWritten(shown + "/", Reason(errno));
+      FolderNotWritten(e.id, shown + "/", Reason(errno));
       return;
     }
     ++out_.folders;
@@ -258,6 +258,28 @@ class Extractor {
   void NotWritten(const std::string& shown, const std::string& why) {
     ++out_.notWritten;
     findings_.Error("not written", shown, why);
+  }
+
+  // A folder that is not written: what it holds is not extracted either, said once.
+  void FolderNotWritten(uint32_t id, const std::string& shown, const std::string& why) {
+    uint32_t inside = 0;
+    std::vector<uint32_t> pending{id};
+    while (!pending.empty()) {
+      auto it = children_.find(pending.back());
+      pending.pop_back();
+      if (it == children_.end()) continue;
+      for (size_t index : it->second) {
+        if (reached_[index]) continue;
+        reached_[index] = true;
+        ++inside;
+        const CatalogEntry& e = catalog_.entries[index];
+        if (e.folder && entered_.insert(e.id).second) pending.push_back(e.id);
+      }
+    }
+    out_.notWritten += inside;
+    NotWritten(
+        shown,
+        inside ? why + Format("; the %u entries inside it are not extracted either", inside) : why);
   }
 
   void List(const std::string& shown, const CatalogEntry& e) {

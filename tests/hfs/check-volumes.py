@@ -384,6 +384,9 @@ if extractor:
          lambda t: os.path.isfile(t + "/..:x\\x3A\\x5C")),
         ("two files of one name", lambda img: rename(img, b"file16", b"file20"), (), 4,
          r"ERROR   file20: is there already .*not overwritten", lambda t: size_of(t + "/file20", 300 + 700 * 16)),
+        ("two folders of one name", lambda img: rename(img, b"Chars", b"Docs"), (), 4,
+         r"Docs/: is there already .*; the 20 entries inside it are not extracted either",
+         lambda t: len(os.listdir(t + "/Docs")) > 200),
         ("a folder with Finder information", lambda img: img.__setitem__(slice(record(b"Docs")[1] + 22, record(b"Docs")[1] + 54), bytes(range(1, 33))), (), 0,
          r"", lambda t: appledouble_entries(open(t + "/._Docs", "rb").read())[9] == bytes(range(1, 33))),
         # Noon on the Macintosh's clock is 16:00 UTC in July and 17:00 UTC in January in New York.
