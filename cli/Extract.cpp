@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
@@ -307,9 +308,14 @@ std::string LinuxName(std::string_view mac) {
     for (char c : mac) out += Format("\\x%02X", static_cast<unsigned char>(c));
     return mac.empty() ? "\\x00" : out;
   }
-  for (char c : mac) {
+  for (size_t i = 0; i < mac.size(); ++i) {
+    const char c = mac[i];
     const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || c == ':' || c == '\\')
+    // A backslash is itself only where it could not be read as the start of an escape.
+    const bool escapeLike = c == '\\' && i + 3 < mac.size() && mac[i + 1] == 'x' &&
+                            std::isxdigit(static_cast<unsigned char>(mac[i + 2])) &&
+                            std::isxdigit(static_cast<unsigned char>(mac[i + 3]));
+    if (b < 0x20 || b == 0x7F || c == ':' || escapeLike)
       out += Format("\\x%02X", b);
     else if (c == '/')
       out += ':';

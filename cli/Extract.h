@@ -29,7 +29,7 @@ struct ExtractResult {
 
 // The name a Macintosh name takes in a Linux folder: Macintosh characters as UTF-8, "/" as ":",
 // and whatever could not be a single safe entry name escaped as \xNN: control characters and
-// NUL, ":" and "\" themselves, a name of only dots, an empty name.
+// NUL, ":" itself, "." and "..", an empty name, and a "\" that would read as such an escape.
 std::string LinuxName(std::string_view mac);
 
 // Extracts the loaded catalog of reader into the folder dirFd (which it sets to the root's

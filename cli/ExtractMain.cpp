@@ -39,7 +39,8 @@ beside it; with --macbinary, each file as one MacBinary III file "NAME.bin".
 Files and folders keep their modification times: HFS keeps local wall-clock
 time, taken here in this machine's time zone (TZ). Names are converted from the
 Macintosh character set to UTF-8, "/" in a Macintosh name becomes ":", and
-control characters, ":", "\", "." and ".." are written as \xNN.
+control characters, ":", "." and ".." are written as \xNN (and a "\" that
+would read as such an escape).
 
 TARGET is an image file or a block device holding one volume, a DiskCopy 4.2
 image, or a disk with an Apple partition map (the first Apple_HFS partition, or
