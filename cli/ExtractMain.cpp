@@ -74,8 +74,10 @@ int OpenDir(const std::string& dir) {
   }
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
-    std::fprintf(stderr, "%s: %s: is there already and is not a folder; nothing written\n",
-                 kProgram, dir.c_str());
+    std::fprintf(
+        stderr,
+        "%s: %s: is there already and is not a folder (a link is not followed); nothing written\n",
+        kProgram, dir.c_str());
     return -1;
   }
   if (!created) {
@@ -127,12 +129,9 @@ int Extract(ByteSource& source, const std::string& label, const Options& opt) {
   options.list = opt.verbose;
   const cli::ExtractResult r = cli::ExtractTree(reader, dirFd, options, findings);
   close(dirFd);
+  const size_t errors = findings.Total(Severity::kError);
+  const size_t warnings = findings.Total(Severity::kWarning);
   const std::vector<Finding> list = findings.Take();
-  size_t errors = 0, warnings = 0;
-  for (const Finding& f : list) {
-    errors += f.severity == Severity::kError;
-    warnings += f.severity == Severity::kWarning;
-  }
   const std::string name = Shown(reader.Mdb().name);
   if (!opt.quiet) {
     std::printf("%s: HFS volume %s, %u blocks of %u bytes\n", label.c_str(), name.c_str(),
@@ -144,8 +143,8 @@ int Extract(ByteSource& source, const std::string& label, const Options& opt) {
     for (const std::string& line : r.listing) std::printf("  %s\n", line.c_str());
   }
   std::printf(
-      "%s: %s: %u files and %u folders (%llu bytes of forks) extracted into %s, %u entries "
-      "not; %zu error(s), %zu warning(s)\n",
+      "%s: %s: %u files and %u folders (%llu bytes of forks) extracted into %s; %u not "
+      "extracted; %zu error(s), %zu warning(s)\n",
       label.c_str(), name.c_str(), r.files, r.folders, static_cast<unsigned long long>(r.bytes),
       opt.dir.c_str(), r.notWritten, errors, warnings);
   return errors ? kErrors : warnings ? kWarnings : 0;

@@ -26,6 +26,7 @@ std::string EscapedName(std::string_view mac) {
 }
 
 void Findings::Add(Severity severity, const char* kind, std::string where, std::string what) {
+  ++totals_[static_cast<size_t>(severity)];
   auto& [count, s] = counts_[kind];
   // A kind keeps the gravest severity any of its findings had, for its overflow line.
   if (count == 0 || severity > s) s = severity;
