@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cli/FileSource.h"
 #include "cli/MacRoman.h"
 #include "common/PrintableText.h"
 #include "disk/DiskCopy.h"
@@ -58,28 +59,7 @@ Exit status: 0 no errors or warnings, 1 warnings only (nothing was changed or
 corrected), 4 errors, 8 operational error (unreadable, not HFS, HFS Plus, out
 of memory), 16 usage.)";
 
-// The whole target through pread; the size of a block device comes from seeking to its end.
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
-  uint64_t Size() const override { return size_; }
-  bool Read(uint64_t offset, uint8_t* out, size_t n) override {
-    if (offset > size_ || n > size_ - offset) return false;
-    while (n > 0) {
-      const ssize_t got = pread(fd_, out, n, static_cast<off_t>(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      out += got;
-      offset += static_cast<uint64_t>(got);
-      n -= static_cast<size_t>(got);
-    }
-    return true;
-  }
-
- private:
-  int fd_;
-  uint64_t size_;
-};
+using cli::FileSource;
 
 // A name from the disk as the user reads it, with no control byte reaching the terminal.
 std::string NameText(std::string_view mac) { return PrintableUtf8(cli::MacToUtf8(mac)); }

@@ -19,6 +19,7 @@ std::string Format(const char* fmt, ...) {
 std::string EscapedName(std::string_view mac) { return PrintableBytes(mac); }
 
 void Findings::Add(Severity severity, const char* kind, std::string where, std::string what) {
+  ++totals_[static_cast<size_t>(severity)];
   auto& [count, s] = counts_[kind];
   // A kind keeps the gravest severity any of its findings had, for its overflow line.
   if (count == 0 || severity > s) s = severity;

@@ -49,6 +49,8 @@ class Findings {
   }
   // True when another finding of this kind would only be counted: spares formatting it.
   bool Full(const char* kind) const;
+  // Every finding of a severity made so far, those past their kind's cap included.
+  size_t Total(Severity severity) const { return totals_[static_cast<size_t>(severity)]; }
 
   // A name from the disk as it may be shown.
   std::string Name(const uint8_t* p, size_t n) const;
@@ -60,6 +62,7 @@ class Findings {
   std::string (*nameText_)(std::string_view);
   std::vector<Finding> list_;
   std::map<std::string, std::pair<size_t, Severity>> counts_;  // by kind, in name order
+  size_t totals_[3] = {};
 };
 
 }  // namespace brind

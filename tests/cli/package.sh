@@ -51,5 +51,7 @@ done
 humount >/dev/null 2>&1
 [ "$("$root/usr/bin/brindlewood-charmap" to-mac --hex Café)" = "43 61 66 8E" ] \
   && ok "the installed brindlewood-charmap converts a name" || fail "installed brindlewood-charmap"
+"$root/usr/bin/brindlewood-extract" -q "$work/x.img" "$work/extracted" >/dev/null && [ -d "$work/extracted" ] \
+  && ok "the installed brindlewood-extract reads that image into a folder" || fail "installed brindlewood-extract"
 echo "$failures failure(s)"
 [ $failures -eq 0 ]

@@ -2,9 +2,10 @@
 """brindlewood-check against volumes that other writers made: hformat volumes of several sizes,
 a volume that hfsutils filled (nested folders, files with both forks, names of every character),
 an Apple partition map around an HFS partition; then one table of single faults, each of which
-must be found with the right finding and exit status.
+must be found with the right finding and exit status. With EXTRACTOR, brindlewood-extract on the
+same volumes against what hcopy -m gives, on hostile volumes, and on every kind of DIR.
 
-usage: check-volumes.py CHECKER WORKDIR"""
+usage: check-volumes.py CHECKER WORKDIR [EXTRACTOR]"""
 import os
 import mmap
 import re
@@ -12,11 +13,14 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
+from datetime import datetime, timedelta
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from macbinary import macbinary  # noqa: E402
 
 checker, work = sys.argv[1], sys.argv[2]
+extractor = sys.argv[3] if len(sys.argv) > 3 else None
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 env = dict(os.environ, HOME=work)  # hfsutils keeps its current volume in $HOME
@@ -362,6 +366,267 @@ for what, patch, status, finding, *more in faults:
         fail(f"{what}: exit {code} (expected {status}), finding /{finding}/ expected in\n{out}")
     else:
         print("ok: fault found:" if status else "ok:", what)
+
+# --- brindlewood-extract ------------------------------------------------------------------------
+# HFS dates are wall-clock times; a zone with daylight saving shows that they are read as such.
+os.environ["TZ"] = "EST5EDT,M3.2.0,M11.1.0"
+time.tzset()
+MAC = {bytes([b]).decode("mac_roman"): b for b in range(0x80, 0x100)}
+MAC["\u00a4"] = 0xDB  # the currency sign of the system's time, where later systems put the euro
+
+
+def extract(path, *options, out=None):
+    """Runs the extractor into WORK/x/out (or out); the code, the output and out."""
+    parent = f"{work}/x"
+    if out is None:
+        shutil.rmtree(parent, ignore_errors=True)
+        os.makedirs(parent)
+        out = f"{parent}/out"
+    r = subprocess.run([extractor, *options, path, out], capture_output=True, text=True, timeout=120)
+    return r.returncode, r.stdout + r.stderr, out
+
+
+def mac_name(linux):
+    """A name the extractor wrote, back in Macintosh characters."""
+    out, i = bytearray(), 0
+    while i < len(linux):
+        if linux.startswith("\\x", i):
+            out.append(int(linux[i + 2:i + 4], 16))
+            i += 4
+            continue
+        c = linux[i]
+        out += b"/" if c == ":" else bytes([MAC[c]]) if ord(c) >= 0x80 else c.encode()
+        i += 1
+    return bytes(out)
+
+
+def unpack_macbinary(blob):
+    """(name, type+creator+flags, dates, data, resource) of a MacBinary file."""
+    data_len, rsrc_len = struct.unpack_from(">II", blob, 83)
+    rsrc_at = 128 + (data_len + 127) // 128 * 128
+    return (blob[2:2 + blob[1]], blob[65:74] + blob[101:102], blob[91:99], blob[128:128 + data_len],
+            blob[rsrc_at:rsrc_at + rsrc_len])
+
+
+def appledouble_entries(blob):
+    entries = {}
+    for k in range(struct.unpack_from(">H", blob, 24)[0]):
+        kind, at, length = struct.unpack_from(">III", blob, 26 + 12 * k)
+        entries[kind] = blob[at:at + length]
+    return entries
+
+
+def local_time(hfs_date):
+    return time.mktime((datetime(1904, 1, 1) + timedelta(seconds=hfs_date)).timetuple())
+
+
+def hcopy_m(image, linux_path):
+    """What hcopy -m gives for the file that the extractor wrote as linux_path."""
+    hfs("hmount", image)
+    mac = b":" + b":".join(mac_name(p) for p in linux_path.split("/"))
+    for special in b"\\*?[]{}":  # hfsutils' wildcards, each taken as itself after a backslash
+        mac = mac.replace(bytes([special]), b"\\" + bytes([special]))
+    subprocess.run([b"hcopy", b"-m", mac, f"{work}/hcopy.bin".encode()], env=env, check=True,
+                   stdout=subprocess.DEVNULL)
+    hfs("humount")
+    return open(f"{work}/hcopy.bin", "rb").read()
+
+
+def against_hcopy(image, what, files_expected):
+    """Both forms of extraction against hcopy -m, file by file: forks, Finder information, dates."""
+    problems = []
+    for options in ((), ("--macbinary",)):
+        code, out, tree = extract(image, *options)
+        if code != 0:
+            fail(f"{what} {options}: exit {code}\n{out}")
+            continue
+        files = []
+        for top, dirs, names in os.walk(tree):
+            files += [os.path.relpath(os.path.join(top, n), tree) for n in names
+                      if not n.startswith("._")]
+        if len(files) != files_expected:
+            problems.append(f"{len(files)} files, expected {files_expected}")
+        for rel in files:
+            mine = open(f"{tree}/{rel}", "rb").read()
+            mac = rel[:-4] if options else rel
+            name, finder, dates, data, rsrc = unpack_macbinary(hcopy_m(image, mac))
+            mtime = os.stat(f"{tree}/{rel}").st_mtime
+            if mtime != local_time(struct.unpack(">I", dates[4:])[0]):
+                problems.append(f"{rel}: modified {time.ctime(mtime)}")
+            if options:
+                if unpack_macbinary(mine) != (name, finder, dates, data, rsrc) or \
+                        struct.unpack_from(">H", mine, 124)[0] != crc16(mine[:124]) or mine[122] != 130:
+                    problems.append(f"{rel}: the MacBinary file differs from hcopy -m's")
+                continue
+            double = f"{tree}/{os.path.dirname(rel)}/._{os.path.basename(rel)}".replace("/./", "/")
+            entries = appledouble_entries(open(double, "rb").read()) if os.path.exists(double) else {}
+            if mine != data or entries.get(2, b"") != rsrc or entries.get(9, bytes(32))[:10] != finder:
+                problems.append(f"{rel}: forks or Finder information differ from hcopy -m's")
+            # AppleDouble counts from 2000 UTC; an HFS date of 0 (never set) is its unknown date.
+            expected = -2**31 if dates[4:] == bytes(4) else mtime - 946684800
+            if entries and struct.unpack(">i", entries[8][4:8])[0] != expected:
+                problems.append(f"{rel}: the AppleDouble modification date differs")
+    if problems:
+        fail(f"{what}: " + "; ".join(problems[:5]))
+    else:
+        print(f"ok: extracted as AppleDouble and as MacBinary, as hcopy -m gives it: {what}")
+
+
+if extractor:
+    from macbinary import crc16  # noqa: E402
+    files_in_filled = int(re.search(r"(\d+) files", quiet).group(1))
+    against_hcopy(filled, "the hfsutils volume of nested folders, both forks, every character",
+                  files_in_filled)
+    against_hcopy(frag, "the fragmented volume with overflow extents",
+                  int(re.search(r"(\d+) files", check(frag, "-q")[1]).group(1)))
+    code, out, tree = extract(frag)
+    if open(f"{tree}/big", "rb").read() != open(f"{work}/big", "rb").read():
+        fail("the file whose extents run over is not the file copied in")
+    code, out, tree = extract(apm, "-q")
+    if code != 0 or out.count("\n") != 1 or 'partition 3 "Macintosh HD"' not in out or \
+            sorted(os.listdir(tree)) != []:
+        fail(f"extract of a partitioned disk: exit {code}\n{out}")
+    # A DiskCopy 4.2 image of the filled volume, its checksum right, then wrong.
+    dc42 = f"{work}/filled.dc42"
+    for what, tweak, status in (("DiskCopy 4.2 image", 0, 0), ("DiskCopy 4.2 image, bad checksum", 1, 4)):
+        total = 0
+        for (word,) in struct.iter_unpack(">H", base):
+            total = (total + word) & 0xFFFFFFFF
+            total = (total >> 1 | total << 31) & 0xFFFFFFFF
+        head = bytes([6]) + b"Filled".ljust(63, b"\0") + struct.pack(">IIIIBBH", len(base), 0, total + tweak, 0,
+                                                                      3, 0x22, 0x100)
+        open(dc42, "wb").write(head + base)
+        code, out, tree = extract(dc42)
+        got = sum(len([n for n in names if not n.startswith("._")]) for _, _, names in os.walk(tree))
+        if code != status or got != files_in_filled or "DiskCopy 4.2" not in out or \
+                (status and "checksums" not in out):
+            fail(f"{what}: exit {code}, {got} files\n{out}")
+        else:
+            print(f"ok: extract of a {what}: exit {status}")
+
+    # Where the file stored last begins (hfsutils grows the catalog past it).
+    cut = alst * 512 + bsize * max(struct.unpack_from(">H", base, d + 74)[0] for _, _, _, d in records() if base[d] == 2)
+    deeper_id = struct.unpack_from(">I", base, record(b"Deeper")[1] + 6)[0]
+    deep_id = struct.unpack_from(">I", base, record(b"Deep")[1] + 6)[0]
+
+    def rename(img, old, new):
+        at = record(old)[0]
+        img[at + 6] = len(new)
+        img[at + 7:at + 7 + len(new)] = new
+
+    def noon(y, m, d):
+        return (datetime(y, m, d) - datetime(1904, 1, 1)).days * 86400 + 12 * 3600
+
+    def fork_length(img, name, field, value):
+        u32(img, record(name)[1] + field, value)
+
+    def size_of(path, size):
+        return os.path.isfile(path) and os.path.getsize(path) == size
+
+    # (what, patch, options, status, output, what the tree must then hold)
+    hostile = [
+        ("'..' as a file's name", lambda img: rename(img, b"file04", b".."), (), 4, r"",
+         lambda t: os.path.isfile(t + "/\\x2E\\x2E")),
+        ("'.' as a folder's name", lambda img: rename(img, b"Empty", b"."), (), 4, r"",
+         lambda t: os.path.isdir(t + "/\\x2E")),
+        ("NUL and escape bytes in a name", lambda img: rename(img, b"file08", b"\0\x1b["), (), 4, r"",
+         lambda t: os.path.isfile(t + "/\\x00\\x1B[")),
+        ("'/', ':' and an escape-like '\\x41' in a name", lambda img: rename(img, b"file12", b"/:\\x41"), (), 4, r"",
+         lambda t: os.path.isfile(t + "/:\\x3A\\x5Cx41")),
+        ("two files of one name", lambda img: rename(img, b"file16", b"file20"), (), 4,
+         r"ERROR   file20: is there already .*not overwritten", lambda t: size_of(t + "/file20", 300 + 700 * 16)),
+        ("two folders of one name", lambda img: rename(img, b"Chars", b"Docs"), (), 4,
+         r"Docs/: is there already .*; the 20 entries inside it are not extracted either",
+         lambda t: len(os.listdir(t + "/Docs")) > 200),
+        ("a folder with Finder information", lambda img: img.__setitem__(slice(record(b"Docs")[1] + 22, record(b"Docs")[1] + 54), bytes(range(1, 33))), (), 0,
+         r"", lambda t: appledouble_entries(open(t + "/._Docs", "rb").read())[9] == bytes(range(1, 33))),
+        # Noon on the Macintosh's clock is 16:00 UTC in July and 17:00 UTC in January in New York.
+        ("a summer and a winter date", lambda img: (u32(img, record(b"file04")[1] + 48, noon(2024, 7, 1)),
+                                                     u32(img, record(b"file08")[1] + 48, noon(2024, 1, 15))), (), 0,
+         r"", lambda t: (os.stat(t + "/file04").st_mtime, os.stat(t + "/file08").st_mtime) == (1719849600, 1705338000)),
+        ("a data fork past its extents", lambda img: fork_length(img, b"file01", 26, 1 << 20), (), 4,
+         r"Docs/file01: the data fork has 1048576 bytes, only the first 1024",
+         lambda t: size_of(t + "/Docs/file01", 1024)),
+        ("24 data forks past their extents: 20 named, all counted",
+         lambda img: [fork_length(img, b"file%02d" % i, 26, 1 << 20) for i in range(24)], (), 4,
+         r"4 more finding\(s\) of this kind: fork unreadable\n.*; 24 error\(s\)", lambda t: size_of(t + "/file00", 512)),
+        ("a resource fork past its extents (MacBinary)", lambda img: fork_length(img, b"file02", 36, 5000),
+         ("--macbinary",), 4, r"file02.bin: the resource fork has 5000 bytes, only the first 512",
+         lambda t: unpack_macbinary(open(t + "/Docs/Deep/file02.bin", "rb").read())[4] == b"RSRC" * 100 + bytes(112)),
+        ("an extent outside the volume", lambda img: u16(img, record(b"file03")[1] + 74, 0xFFF0), (), 4,
+         r"the data fork has 2400 bytes, only the first 0", lambda t: size_of(t + "/Docs/Deep/Deeper/file03", 0)),
+        ("a loop of folders", lambda img: u32(img, record(b"Docs")[0] + 2, deeper_id), (), 4,
+         r'folder "Docs" .* is not reached from the root folder', lambda t: not os.path.exists(t + "/Docs")),
+        ("a folder its own parent", lambda img: u32(img, record(b"Deep")[0] + 2, deep_id), (), 4,
+         r'folder "Deep" .* is not reached', lambda t: os.listdir(t + "/Docs") and not os.path.exists(t + "/Docs/Deep")),
+        ("no root folder", lambda img: u32(img, record(b"Filled", 1)[1] + 6, 99), (), 8,
+         r"there is no root folder (.|\n)*nothing extracted", lambda t: not os.path.exists(t)),
+        ("an image cut inside its catalog", lambda img: img.__delitem__(slice(cut, None)), (), 8,
+         r"the image is truncated(.|\n)*catalog file, blocks \d+-\d+: lie beyond the end(.|\n)*nothing extracted",
+         lambda t: not os.path.exists(t)),
+        ("the catalog outside the image", lambda img: u16(img, 1024 + 0x96, 0xFFF0), (), 8,
+         r"node type is 0, expected 1(.|\n)*nothing extracted", lambda t: not os.path.exists(t)),
+        ("HFS Plus", lambda img: img.__setitem__(slice(1024, 1026), b"H+"), (), 8,
+         r"an HFS Plus volume.*nothing extracted", lambda t: not os.path.exists(t)),
+    ]
+    for what, patch, options, status, finding, holds in hostile:
+        img = bytearray(base)
+        patch(img)
+        path = f"{work}/hostile.img"
+        with open(path, "wb") as f:
+            f.write(img)
+        code, out, tree = extract(path, *options)
+        beside = sorted(set(os.listdir(f"{work}/x")) - {"out"})
+        if code != status or not re.search(finding, out) or not holds(tree) or beside:
+            fail(f"extract, {what}: exit {code} (expected {status}), /{finding}/ expected, "
+                 f"beside the folder {beside}\n{out}")
+        else:
+            print("ok: extract of a hostile volume:", what)
+
+    # DIR and TARGET of every kind: nothing that is there is replaced or followed.
+    def prepare(kind):
+        shutil.rmtree(f"{work}/x", ignore_errors=True)
+        os.makedirs(f"{work}/x/empty")
+        path = f"{work}/x/out"
+        if kind == "folder with a file":
+            os.makedirs(path)
+            open(f"{path}/keep", "w").write("mine")
+        elif kind == "empty folder":
+            os.makedirs(path)
+        elif kind == "link to an empty folder":
+            os.symlink(f"{work}/x/empty", path)
+        elif kind == "FIFO":
+            os.mkfifo(path)
+        elif kind == "file":
+            open(path, "w").write("mine")
+        elif kind == "missing parent":
+            path += "/deeper"
+        return path
+
+    unchanged = lambda: os.listdir(f"{work}/x/empty") == [] and (
+        not os.path.isfile(f"{work}/x/out") or open(f"{work}/x/out").read() == "mine")
+    fifo = f"{work}/target.fifo"
+    if not os.path.exists(fifo):
+        os.mkfifo(fifo)
+    for kind, target, options, status in [
+            ("empty folder", filled, (), 0), ("folder with a file", filled, (), 8),
+            ("link to an empty folder", filled, (), 8), ("FIFO", filled, (), 8), ("file", filled, (), 8),
+            ("missing parent", filled, (), 8), ("new", fifo, (), 8), ("new", work, (), 8),
+            ("new", f"{work}/missing.img", (), 8), ("new", filled, ("--bogus",), 16),
+            ("new", filled, ("-q", "-v"), 16), ("new", filled, ("--partition", "3"), 8),
+            ("new", apm, ("--partition", "2"), 8), ("new", apm, ("--partition", "9"), 8),
+            ("new", apm, ("--partition", "3"), 0)]:
+        dest = prepare(kind)
+        code, out, _ = extract(target, *options, out=dest)
+        written = os.path.isdir(dest) and not os.path.islink(dest) and os.listdir(dest) != ["keep"]
+        if kind in ("new", "missing parent"):
+            written = os.path.lexists(dest)
+        if code != status or written != (status == 0) or not unchanged() or \
+                (kind == "folder with a file" and os.listdir(dest) != ["keep"]):
+            fail(f"extract into a {kind} from {os.path.basename(target)} {options}: exit {code}, "
+                 f"expected {status}\n{out}")
+        else:
+            print(f"ok: extract into a {kind} from {os.path.basename(target)} {options}: exit {status}")
 
 # --- the command line -------------------------------------------------------------------------
 code, out = check(f"{work}/missing.img")
