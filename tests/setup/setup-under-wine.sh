@@ -15,6 +15,8 @@ cp "$image" "$work/floppy.img"
 bash "$wine_tools/map-floppy.sh" "$WINEPREFIX" "$work/floppy.img"
 floppy=$work/floppy.img.d
 cp "$disk"/* "$floppy/"
+source "$wine_tools/session.sh"
+wine_session_start
 c=$WINEPREFIX/drive_c
 # Windows 95 keeps its Start menu in the Windows directory, reachable by the 8.3 alias setup uses.
 mkdir -p "$c/windows/Start Menu/Programs"
@@ -57,8 +59,8 @@ shown() {
 # wait_for TEXT: until the n-th line of what was shown (n counting from 1) equals TEXT.
 seen=0
 wait_for() {
-  local want=$1
-  for _ in $(seq 1 120); do
+  local want=$1 until=$((SECONDS + 120))
+  while [ $SECONDS -lt $until ]; do
     local line
     line=$(shown | sed -n "$((seen + 1))p")
     if [ -n "$line" ]; then
@@ -72,7 +74,7 @@ wait_for() {
     fi
     sleep 0.25
   done
-  fail "waited in vain for [$want]"
+  fail "waited 120 s in vain for [$want]; last shown: [$(shown | tail -n1)]"
   return 1
 }
 keys() { xdotool key --delay 60 "$@"; }
@@ -234,6 +236,33 @@ case "$scenario" in
     wait_for "box: Brindlewood for Windows 95 in not installed" && keys Return
     expect_eq "$(finish_setup)" 0 "exit code"
     ;;
+  intro)
+    # The intro picture is on the screen during setup's five-second wait, before the first
+    # dialog. Each look is taken with setup stopped: the picture, or the dialog if it came first.
+    intro_look() {
+      if shown | grep -q '^dialog: '; then intro=late; return 0; fi
+      shot intro-wait
+      [ "$(convert "$artifacts/intro-wait.png" -format %k info:)" -gt 16 ] && intro=painted
+      return 0
+    }
+    seen=0 intro=
+    start_setup "$floppy" 'A:\SETUP.EXE'
+    until=$((SECONDS + 120))
+    while [ -z "$intro" ] && [ $SECONDS -lt $until ]; do
+      if xdotool search --onlyvisible --name '^Brindlewood Setup$' >/dev/null 2>&1; then
+        wine_frozen SETUP.EXE intro_look || true
+      fi
+      sleep 0.2
+    done
+    case $intro in
+      painted) ok "the intro picture shows before the first dialog" ;;
+      late) fail "the first dialog came before the intro picture was painted" ;;
+      *) fail "waited 120 s in vain for setup's window" ;;
+    esac
+    wait_for "dialog: Brindlewood Setup" && keys Escape
+    wait_for "dialog: Brindlewood Setup" && keys alt+x  # INSTALLFAIL asking
+    expect_eq "$(finish_setup)" 1 "exit code"
+    ;;
   leave-personal)
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
@@ -289,18 +318,20 @@ case "$scenario" in
   exit-copy)
     # Reinstalling over the recorded installation, Cancel in PROGRESS: Resume goes on with the copy,
     # E&xit ends it and the failure notice removes the installation once, with no clean-up left
-    # behind for a directory that is gone. Two padded rows keep the copy running meanwhile.
+    # behind for a directory that is gone. Two required files are held back, so that the copy
+    # waits at each with its question; Cancel is pressed right after Retry with setup stopped,
+    # so that it comes before the copy's next step whatever the speed: the copy is still running.
     install; finish_setup >/dev/null
-    for row in Hazel32.dll:Hazel32.dl_ Corvid32.dll:Corvid32.dl_; do
-      python3 "$here/slow-szdd.py" "$(dirname "$disk")/../../setup/disk/${row%%:*}" 60 "$floppy/${row##*:}" l
-    done
+    mv "$floppy/Brindl~1.ex_" "$floppy/Brindl~1.hl_" "$work/"
+    missing="box: Setup could not find file(s) required for successful installation of Brindlewood. Please make sure that correct disk is in drive, and then click retry."
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
     wait_for "dialog: Brindlewood Setup" && { typed "Ada"; keys Return; }
     wait_for "dialog: Program Location" && keys Return
-    wait_for "dialog: Copying Files" && keys Escape
+    wait_for "dialog: Copying Files"
+    wait_for "$missing" && { mv "$work/Brindl~1.ex_" "$floppy/"; wine_frozen SETUP.EXE keys Return Escape; }
     wait_for "dialog: Exit Setup" && { shot confirm-exit; keys alt+r; }  # Resume
-    sleep 0.5; keys Escape
+    wait_for "$missing" && wine_frozen SETUP.EXE keys Return Escape
     wait_for "dialog: Exit Setup" && keys alt+x
     wait_for "dialog: Brindlewood Setup" && keys Return  # INSTALLFAIL notice
     expect_eq "$(finish_setup)" 0 "exit code"
@@ -346,6 +377,7 @@ PY
     # A blank floppy in A: for the formatter.
     truncate -s 0 "$work/blank.img"; truncate -s 1474560 "$work/blank.img"
     bash "$wine_tools/map-floppy.sh" "$WINEPREFIX" "$work/blank.img"
+    wine_session_start
     target=$(strings -n 8 "$c/windows/Start Menu/Programs/Brindlewood Utility.lnk" |
              grep -m1 -E '^[A-Za-z]:.*Brindlewood Utility.exe$' || true)
     expect_eq "$target" 'C:\Brindlewood\Brindlewood Utility.exe' "shortcut target"

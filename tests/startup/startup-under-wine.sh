@@ -11,6 +11,8 @@ rm -rf "$work"; mkdir -p "$work" "$artifacts"
 bash "$here/../wine/clone-prefix.sh" "$template" "$work/prefix"
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+source "$here/../wine/session.sh"
+wine_session_start
 # Unmanaged windows: without a window manager Wine would otherwise wait 2 s for each hidden
 # window to be withdrawn, which hides when the splash really ends.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -47,7 +49,7 @@ prepare() {  # owner company(or -) charmap(yes/no) driver(yes/no)
   wine reg add "$key" /v InstallDir /d 'C:\BRIND' /f >/dev/null 2>&1
   wine reg add "$key" /v "Registered Owner" /d "$1" /f >/dev/null 2>&1
   [ "$2" != - ] && wine reg add "$key" /v "Registered Company" /d "$2" /f >/dev/null 2>&1
-  wineserver -w
+  true
 }
 
 splash_window() {
@@ -98,7 +100,6 @@ watch_splash() {
 finish() {  # waits for the program; checks its exit code
   local rc
   wait "$pid"; rc=$?
-  wineserver -w
   [ "$rc" = 0 ] && ok "exit code 0" || fail "exit code $rc"
 }
 check_duration() {  # the splash lasts five seconds from its first paint
