@@ -26,9 +26,9 @@ wine_session_end() {
 # the command line shows it natively and under qemu-i386), not the desktop that started it.
 wine_pids() {
   local p cmd
-  for p in /proc/[0-9]*; do
-    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-    cmd=$(tr '\0' ' ' <"$p/cmdline" 2>/dev/null) || continue
+  for p in $(grep -lsxF "WINEPREFIX=$WINEPREFIX" -z /proc/[0-9]*/environ); do
+    p=${p%/environ}
+    cmd=$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null) || continue
     case ${cmd,,} in *explorer*) continue ;; *"${1,,}"*) echo "${p#/proc/}" ;; esac
   done
 }
