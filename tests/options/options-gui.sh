@@ -15,7 +15,7 @@ if [ "${1:-}" != "--on-display" ]; then
   mkdir -p "$work/bin" "$work/prefix/drive_c/Brindlewood"
   cp "$program" "$work/bin/Brindlewood Utility.exe"
   cp "$standin" "$work/bin/brindfs.vxd"
-  exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
+  exec timeout 600 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
 fi
 
 scenario=$2 work=$3 artifacts=$4

@@ -36,6 +36,7 @@ start_setup() {
   shift
   : > "$trace"
   rm -f "$work/rc"
+  reg_snapshot=
   (set +e; cd "$dir" && wine "$@" 2>"$trace"; echo $? > "$work/rc") &
   setup_pid=$!
 }
@@ -81,14 +82,24 @@ keys() { xdotool key --delay 60 "$@"; }
 typed() { xdotool type --delay 40 "$1"; }
 shot() { import -window root "$artifacts/$1.png"; }
 
-reg_value() {  # reg_value KEY NAME -> the data (empty when absent)
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" -F '    ' '$2 == n {print $4}'
+# The registry as setup left it: one export of the keys it touches, read for every value asked
+# until a program runs again (each `wine reg query` would be a Wine start of its own).
+reg_snapshot=
+reg_lookup() {  # KEY NAME ("" for the default value) -> the data (empty when absent)
+  if [ -z "$reg_snapshot" ]; then
+    reg_snapshot=$work/registry-now.txt
+    export_registry "$reg_snapshot"
+  fi
+  python3 "$here/compare-registry.py" --value "$reg_snapshot" "$1" "$2"
 }
-reg_default() {
-  wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | awk -F '    ' '$2 == "(Default)" {print $4}'
-}
-attrib_of() {  # attrib_of 'C:\path' -> the attribute letters
-  wine cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | head -1 | cut -c1-10 | tr -d ' '
+reg_value() { reg_lookup "$1" "$2"; }
+reg_default() { reg_lookup "$1" ""; }
+# The attribute letters of a file in C:\Brindlewood, from one listing of the directory.
+attribs=
+attrib_of() {  # FILE
+  [ -n "$attribs" ] || attribs=$(wine cmd /c attrib 'C:\Brindlewood\*' 2>/dev/null | tr -d '\r')
+  awk -v f="$1" '{ n = $0; sub(/.*\\/, "", n) }
+    tolower(n) == tolower(f) { print substr($0, 1, 10); exit }' <<<"$attribs" | tr -d ' '
 }
 export_registry() {  # export_registry FILE: the parts of the registry that setup touches
   : > "$1"
@@ -146,6 +157,7 @@ install() {
 
 check_installation() {
   local s
+  attribs=
   s=$(reg_value "$product" InstallDirShort)
   # The short form is the system's own: it must name the same directory.
   if [ -n "$s" ] && [ "$(wine cmd /c "cd /d $s && cd" 2>/dev/null | tr -d '\r' | tail -1)" == 'C:\Brindlewood' ]; then
@@ -175,9 +187,9 @@ check_installation() {
   cmp -s "$c/Brindlewood/Enlist.ini" "$here/../../setup/disk/Enlist.ini" && ok "Enlist.ini expanded byte for byte" || fail "Enlist.ini differs after expansion"
   cmp -s "$c/Brindlewood/Setup.exe" "$floppy/SETUP.EXE" && ok "Setup.exe copied" || fail "Setup.exe differs"
   for f in CHARMAP.MAC CLEANUP.EXE STARTUP.EXE; do
-    expect_eq "$(attrib_of "C:\\Brindlewood\\$f")" "AH" "attributes of $f"
+    expect_eq "$(attrib_of "$f")" "AH" "attributes of $f"
   done
-  expect_eq "$(attrib_of 'C:\Brindlewood\BrindFs.vxd')" "A" "attributes of BrindFs.vxd"
+  expect_eq "$(attrib_of BrindFs.vxd)" "A" "attributes of BrindFs.vxd"
   local link="$c/windows/Start Menu/Programs/Brindlewood Utility.lnk"
   if [ -f "$link" ] && grep -aq 'Brindlewood Utility.exe' "$link"; then ok "shortcut"; else fail "shortcut missing or without its target"; fi
 }
@@ -283,6 +295,7 @@ case "$scenario" in
     ;;
   not-windows95)
     wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v Version /f >/dev/null 2>&1
+    reg_snapshot=
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
     wait_for "box: This software works only under Windows 95" && keys Return

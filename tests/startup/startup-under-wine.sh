@@ -78,7 +78,7 @@ wait_named() {
 # titled window (a message box) showed up meanwhile.
 watch_splash() {
   shown_at= gone_at= saw_named= last_seen=
-  local end=$(($(date +%s) + 20)) w
+  local end=$(($(date +%s) + 120)) w
   while [ "$(date +%s)" -le $end ]; do
     w=$(splash_window)
     [ -n "$(named_windows)" ] && saw_named=$(named_windows | head -n1)
@@ -146,7 +146,7 @@ for scenario in $scenarios; do
       export BRINDFS_SETCHARMAP_RESULT=1
       prepare "$owner40" "$company" yes yes
       start
-      if box=$(wait_named Error 15); then
+      if box=$(wait_named Error 120); then
         ok "the refusal is reported"
         sleep 2
         [ -z "$(splash_window)" ] && ok "no splash while the box is up" || fail "splash painted under the box"
@@ -171,7 +171,7 @@ for scenario in $scenarios; do
                     caption="Brindlewood For Windows 95" text=$checks ;;
       esac
       start
-      if box=$(wait_named "$caption" 15); then
+      if box=$(wait_named "$caption" 120); then
         ok "\"$caption\" box shown"
         sleep 0.3
         grep -qF "MSGBOX_OnInit L\"$text\"" "$work/msgbox.trace" && ok "it says \"$text\"" ||

@@ -16,7 +16,7 @@ if [ "${1:-}" != "--on-display" ]; then
   cp "$program" "$work/bin/Brindlewood Utility.exe"
   echo "$standin" > "$work/standin-path"
   cp "$repaint" "$work/repaint.exe"
-  exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
+  exec timeout 600 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
 fi
 
 scenario=$2 work=$3 artifacts=$4
@@ -359,9 +359,15 @@ case $scenario in
     if ids=$(open_format_dialog); then
       set -- $ids; main=$1 dialog=$2
       start_format "$dialog" "Never" full
-      # A blank disk asks nothing before a full format; Cancel in the middle of the tracks.
-      sleep 0.4
-      keys "$dialog" Escape
+      # A blank disk asks nothing before a full format; Cancel in the middle of the tracks:
+      # pressed with the program stopped once its status says so, it comes before the next track.
+      until=$((SECONDS + wait_limit))
+      until grep -q 'set_window_text L"Formatting\.\.\."' "$work/format.trace" || [ $SECONDS -ge $until ]; do
+        sleep 0.1
+      done
+      grep -q 'set_window_text L"Formatting\.\.\."' "$work/format.trace" ||
+        fail "waited $wait_limit s in vain for the status \"Formatting...\""
+      wine_frozen "$exe" keys "$dialog" Escape
       sleep 1
       [ "$(count_windows "Format Results")" = 0 ] && ok "no summary after Cancel" ||
         fail "a summary was shown after Cancel"

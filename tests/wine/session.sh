@@ -9,7 +9,11 @@
 # Starts (or restarts: the drive mappings are read when the server starts) the session.
 wine_session_start() {
   wineserver -k >/dev/null 2>&1 || true
-  wineserver -p </dev/null >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1 || true
+  if ! wineserver -p </dev/null >/dev/null 2>&1; then
+    echo "FAILED: no Wine server for $WINEPREFIX"
+    return 1
+  fi
   trap wine_session_end EXIT
   trap 'exit 143' TERM INT
   # The services start with the first program; here, so that their output goes nowhere a
