@@ -397,7 +397,13 @@ PY
     seen=0
     start_setup "$c/Brindlewood" "$target" 'A:'
     if wait_for "dialog: Brindlewood Format"; then
-      dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1)
+      # The trace names the dialog as it is made; it is shown a moment later.
+      dialog= until=$((SECONDS + 120))
+      while [ -z "$dialog" ] && [ $SECONDS -lt $until ]; do
+        dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1 || true)
+        sleep 0.25
+      done
+      [ -n "$dialog" ] || fail "waited 120 s in vain for the window \"Brindlewood Format\""
       xdotool windowfocus --sync "$dialog" 2>/dev/null || true
       keys alt+v Down; sleep 0.5
       keys alt+l ctrl+a BackSpace; typed "Installed"; keys alt+q alt+s
