@@ -35,12 +35,12 @@ start_setup() {
   local dir=$1
   shift
   : > "$trace"
-  rm -f "$work/rc"
-  reg_snapshot=
+  rm -f "$work/rc" "$reg_snapshot"
   (set +e; cd "$dir" && wine "$@" 2>"$trace"; echo $? > "$work/rc") &
   setup_pid=$!
 }
 finish_setup() {
+  rm -f "$reg_snapshot"  # read again once setup has ended
   for _ in $(seq 1 240); do [ -f "$work/rc" ] && break; sleep 0.25; done
   if [ ! -f "$work/rc" ]; then
     fail "setup did not end; last dialogs: $(shown | tail -3 | tr '\n' '|')"
@@ -83,23 +83,21 @@ typed() { xdotool type --delay 40 "$1"; }
 shot() { import -window root "$artifacts/$1.png"; }
 
 # The registry as setup left it: one export of the keys it touches, read for every value asked
-# until a program runs again (each `wine reg query` would be a Wine start of its own).
-reg_snapshot=
+# until a program runs again (each `wine reg query` would be a Wine start of its own). Kept in
+# files: the values are asked for in subshells.
+reg_snapshot=$work/registry-now.txt
 reg_lookup() {  # KEY NAME ("" for the default value) -> the data (empty when absent)
-  if [ -z "$reg_snapshot" ]; then
-    reg_snapshot=$work/registry-now.txt
-    export_registry "$reg_snapshot"
-  fi
+  [ -s "$reg_snapshot" ] || export_registry "$reg_snapshot"
   python3 "$here/compare-registry.py" --value "$reg_snapshot" "$1" "$2"
 }
 reg_value() { reg_lookup "$1" "$2"; }
 reg_default() { reg_lookup "$1" ""; }
 # The attribute letters of a file in C:\Brindlewood, from one listing of the directory.
-attribs=
+attribs=$work/attribs.txt
 attrib_of() {  # FILE
-  [ -n "$attribs" ] || attribs=$(wine cmd /c attrib 'C:\Brindlewood\*' 2>/dev/null | tr -d '\r')
+  [ -s "$attribs" ] || wine cmd /c attrib 'C:\Brindlewood\*' 2>/dev/null | tr -d '\r' >"$attribs"
   awk -v f="$1" '{ n = $0; sub(/.*\\/, "", n) }
-    tolower(n) == tolower(f) { print substr($0, 1, 10); exit }' <<<"$attribs" | tr -d ' '
+    tolower(n) == tolower(f) { print substr($0, 1, 10); exit }' "$attribs" | tr -d ' '
 }
 export_registry() {  # export_registry FILE: the parts of the registry that setup touches
   : > "$1"
@@ -157,7 +155,7 @@ install() {
 
 check_installation() {
   local s
-  attribs=
+  rm -f "$attribs"
   s=$(reg_value "$product" InstallDirShort)
   # The short form is the system's own: it must name the same directory.
   if [ -n "$s" ] && [ "$(wine cmd /c "cd /d $s && cd" 2>/dev/null | tr -d '\r' | tail -1)" == 'C:\Brindlewood' ]; then
@@ -295,7 +293,7 @@ case "$scenario" in
     ;;
   not-windows95)
     wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v Version /f >/dev/null 2>&1
-    reg_snapshot=
+    rm -f "$reg_snapshot"
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
     wait_for "box: This software works only under Windows 95" && keys Return
