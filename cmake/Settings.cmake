@@ -20,9 +20,11 @@ if(BRIND_SANITIZE)
 endif()
 
 if(BRIND_WIN32)
-  # Windows 95 is the target: 4.0 headers, 4.0 subsystem, nothing newer imported.
-  add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_IE=0x0300 STRICT
-                          WIN32_LEAN_AND_MEAN NOMINMAX)
+  # Windows 95 is the target: 4.0 headers, 4.0 subsystem, nothing newer imported. _WIN32_WINNT
+  # would otherwise default to the newest Windows and _WIN32_IE 0x0200 is the common controls
+  # Windows 95 shipped with (4.00): declarations that came later are then not there to call.
+  add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0200
+                          STRICT WIN32_LEAN_AND_MEAN NOMINMAX)
   # The code of the programs runs on the processors of Windows 95 (a 386 and up): the compiler's
   # default, the Pentium Pro, would use CMOV, which the 386, 486 and Pentium do not have.
   set(BRIND_WIN95_CPU -march=i386 -mtune=pentium)

@@ -3,6 +3,8 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>  // needs windows.h first
+
+#include <cstddef>
 // clang-format on
 
 #include "charmap/MappingEditor.h"
@@ -193,10 +195,13 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
 void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   theInstance = instance;
   thePrompts.mainWindow = owner;
-  PROPSHEETPAGEA page{};
   // Windows 95's common controls (4.00) refuse a sheet or page of a size they do not know: the
-  // first-version layouts, whatever the headers' structures have grown to.
-  page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+  // first layouts. MinGW's headers give the newest PROPSHEETPAGEA and PROPSHEETHEADERA whatever
+  // _WIN32_IE says, so the page is the first layout's own structure and the sheet ends at the
+  // first layout's last member.
+  PROPSHEETPAGEA_V1 page{};
+  static_assert(sizeof(page) == 40, "PROPSHEETPAGEA as COMCTL32 4.00 knows it");
+  page.dwSize = sizeof(page);
   page.dwFlags = PSP_USETITLE;
   page.hInstance = instance;
   page.pszTemplate = MAKEINTRESOURCEA(kPageTemplate);
@@ -204,14 +209,16 @@ void RunCharMapOptions(HINSTANCE instance, HWND owner) {
   page.pszTitle = "Character Mapping";
   page.lParam = 0;
   PROPSHEETHEADERA sheet{};
-  sheet.dwSize = PROPSHEETHEADERA_V1_SIZE;
+  constexpr DWORD kSheetV1 = offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(sheet.pfnCallback);
+  static_assert(kSheetV1 == 40, "PROPSHEETHEADERA as COMCTL32 4.00 knows it");
+  sheet.dwSize = kSheetV1;
   sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
   sheet.hwndParent = owner;
   sheet.hInstance = instance;
   sheet.pszCaption = "Options";
   sheet.nPages = 1;
   sheet.nStartPage = 0;
-  sheet.ppsp = &page;
+  sheet.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(&page);
   sheet.pfnCallback = SheetCallback;
   if (PropertySheetA(&sheet) < 0) {
     thePrompts.Show("The Options could not be opened.", "Options", kMbOk | kMbIconError,

@@ -67,7 +67,6 @@ LRESULT CALLBACK SetupWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       mainWindow = hwnd;
       LoadIntro(hwnd);
       SetFocus(hwnd);
-      UpdateWindow(hwnd);
       SetTimer(hwnd, 1, 5000, nullptr);
       return 0;
     case WM_ERASEBKGND:
@@ -123,8 +122,10 @@ HWND CreateSetupWindow(HINSTANCE instance) {
                             CW_USEDEFAULT, CW_USEDEFAULT, GetSystemMetrics(SM_CXSCREEN),
                             GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
   if (!hwnd) return nullptr;
-  UpdateWindow(hwnd);
+  // Shown first, then painted at once: the wait that follows handles no messages, and a window
+  // updated while hidden would stay unpainted through it.
   ShowWindow(hwnd, SW_SHOWNORMAL);
+  UpdateWindow(hwnd);
   return hwnd;
 }
 

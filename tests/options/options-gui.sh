@@ -15,14 +15,7 @@ if [ "${1:-}" != "--on-display" ]; then
   mkdir -p "$work/bin" "$work/prefix/drive_c/Brindlewood"
   cp "$program" "$work/bin/Brindlewood Utility.exe"
   cp "$standin" "$work/bin/brindfs.vxd"
-  wine reg add 'HKLM\SOFTWARE\Oakhurst\Brindlewood\CurrentVersion' /v InstallDir \
-    /d 'C:\Brindlewood' /f >/dev/null 2>&1
-  # The standard Windows 95 scheme draws menus in the dialog colour; the details texts beside
-  # the labels use the menu colours.
-  face=$(grep -a '^"ButtonFace"=' "$work/prefix/user.reg" | head -n1 | cut -d'"' -f4 || true)
-  wine reg add 'HKCU\Control Panel\Colors' /v Menu /d "${face:-192 192 192}" /f >/dev/null 2>&1
-  wineserver -w
-  exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
+  exec timeout 600 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
 fi
 
 scenario=$2 work=$3 artifacts=$4
@@ -34,6 +27,14 @@ failures=0
 
 keys_settle=0.5  # the sheet redraws its grids after most keys
 source "$here/../wine/gui-lib.sh"
+source "$here/../wine/session.sh"
+wine_session_start
+wine reg add 'HKLM\SOFTWARE\Oakhurst\Brindlewood\CurrentVersion' /v InstallDir \
+  /d 'C:\Brindlewood' /f >/dev/null 2>&1
+# The standard Windows 95 scheme draws menus in the dialog colour; the details texts beside
+# the labels use the menu colours.
+face=$(grep -a '^"ButtonFace"=' "$work/prefix/user.reg" | head -n1 | cut -d'"' -f4 || true)
+wine reg add 'HKCU\Control Panel\Colors' /v Menu /d "${face:-192 192 192}" /f >/dev/null 2>&1
 
 gone() {  # WINDOW: true once it is no longer visible (up to 5 s)
   for _ in $(seq 1 50); do

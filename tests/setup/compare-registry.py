@@ -2,7 +2,9 @@
 """Compares two registry exports: after an installation and its removal from the floppy, the
 registry must be as before, except for keys that the installation created to hold its values and
 that stay behind empty (the Run, RunOnce, Help, App Paths, Uninstall and VxD parents).
-usage: compare-registry.py BEFORE AFTER"""
+usage: compare-registry.py BEFORE AFTER
+With --value it prints one value of an export instead (nothing when absent), as `reg query`
+would give it: compare-registry.py --value EXPORT KEY NAME ("" for the key's default value)."""
 import re
 import sys
 
@@ -32,6 +34,24 @@ def parse(path):
 def matches(patterns, key):
     return any(re.fullmatch(p.lower(), key) for p in patterns)
 
+
+def value(path, key, name):
+    key = key.lower()
+    for short, full in (("hkcr\\", "hkey_local_machine\\software\\classes\\"),
+                        ("hklm\\", "hkey_local_machine\\"), ("hkcu\\", "hkey_current_user\\")):
+        if key.startswith(short):
+            key = full + key[len(short):]
+    data = parse(path).get(key, {}).get('"%s"' % name.lower() if name else "@")
+    if data is None:
+        return ""
+    if data.startswith('"') and data.endswith('"'):
+        return re.sub(r'\\(.)', r"\1", data[1:-1])
+    return data
+
+
+if sys.argv[1] == "--value":
+    print(value(*sys.argv[2:5]))
+    sys.exit(0)
 
 before, after = parse(sys.argv[1]), parse(sys.argv[2])
 problems = []

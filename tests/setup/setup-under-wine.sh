@@ -15,6 +15,8 @@ cp "$image" "$work/floppy.img"
 bash "$wine_tools/map-floppy.sh" "$WINEPREFIX" "$work/floppy.img"
 floppy=$work/floppy.img.d
 cp "$disk"/* "$floppy/"
+source "$wine_tools/session.sh"
+wine_session_start
 c=$WINEPREFIX/drive_c
 # Windows 95 keeps its Start menu in the Windows directory, reachable by the 8.3 alias setup uses.
 mkdir -p "$c/windows/Start Menu/Programs"
@@ -33,11 +35,12 @@ start_setup() {
   local dir=$1
   shift
   : > "$trace"
-  rm -f "$work/rc"
+  rm -f "$work/rc" "$reg_snapshot"
   (set +e; cd "$dir" && wine "$@" 2>"$trace"; echo $? > "$work/rc") &
   setup_pid=$!
 }
 finish_setup() {
+  rm -f "$reg_snapshot"  # read again once setup has ended
   for _ in $(seq 1 240); do [ -f "$work/rc" ] && break; sleep 0.25; done
   if [ ! -f "$work/rc" ]; then
     fail "setup did not end; last dialogs: $(shown | tail -3 | tr '\n' '|')"
@@ -57,8 +60,8 @@ shown() {
 # wait_for TEXT: until the n-th line of what was shown (n counting from 1) equals TEXT.
 seen=0
 wait_for() {
-  local want=$1
-  for _ in $(seq 1 120); do
+  local want=$1 until=$((SECONDS + 120))
+  while [ $SECONDS -lt $until ]; do
     local line
     line=$(shown | sed -n "$((seen + 1))p")
     if [ -n "$line" ]; then
@@ -72,21 +75,29 @@ wait_for() {
     fi
     sleep 0.25
   done
-  fail "waited in vain for [$want]"
+  fail "waited 120 s in vain for [$want]; last shown: [$(shown | tail -n1)]"
   return 1
 }
 keys() { xdotool key --delay 60 "$@"; }
 typed() { xdotool type --delay 40 "$1"; }
 shot() { import -window root "$artifacts/$1.png"; }
 
-reg_value() {  # reg_value KEY NAME -> the data (empty when absent)
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" -F '    ' '$2 == n {print $4}'
+# The registry as setup left it: one export of the keys it touches, read for every value asked
+# until a program runs again (each `wine reg query` would be a Wine start of its own). Kept in
+# files: the values are asked for in subshells.
+reg_snapshot=$work/registry-now.txt
+reg_lookup() {  # KEY NAME ("" for the default value) -> the data (empty when absent)
+  [ -s "$reg_snapshot" ] || export_registry "$reg_snapshot"
+  python3 "$here/compare-registry.py" --value "$reg_snapshot" "$1" "$2"
 }
-reg_default() {
-  wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | awk -F '    ' '$2 == "(Default)" {print $4}'
-}
-attrib_of() {  # attrib_of 'C:\path' -> the attribute letters
-  wine cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | head -1 | cut -c1-10 | tr -d ' '
+reg_value() { reg_lookup "$1" "$2"; }
+reg_default() { reg_lookup "$1" ""; }
+# The attribute letters of a file in C:\Brindlewood, from one listing of the directory.
+attribs=$work/attribs.txt
+attrib_of() {  # FILE
+  [ -s "$attribs" ] || wine cmd /c attrib 'C:\Brindlewood\*' 2>/dev/null | tr -d '\r' >"$attribs"
+  awk -v f="$1" '{ n = $0; sub(/.*\\/, "", n) }
+    tolower(n) == tolower(f) { print substr($0, 1, 10); exit }' "$attribs" | tr -d ' '
 }
 export_registry() {  # export_registry FILE: the parts of the registry that setup touches
   : > "$1"
@@ -144,6 +155,7 @@ install() {
 
 check_installation() {
   local s
+  rm -f "$attribs"
   s=$(reg_value "$product" InstallDirShort)
   # The short form is the system's own: it must name the same directory.
   if [ -n "$s" ] && [ "$(wine cmd /c "cd /d $s && cd" 2>/dev/null | tr -d '\r' | tail -1)" == 'C:\Brindlewood' ]; then
@@ -173,9 +185,9 @@ check_installation() {
   cmp -s "$c/Brindlewood/Enlist.ini" "$here/../../setup/disk/Enlist.ini" && ok "Enlist.ini expanded byte for byte" || fail "Enlist.ini differs after expansion"
   cmp -s "$c/Brindlewood/Setup.exe" "$floppy/SETUP.EXE" && ok "Setup.exe copied" || fail "Setup.exe differs"
   for f in CHARMAP.MAC CLEANUP.EXE STARTUP.EXE; do
-    expect_eq "$(attrib_of "C:\\Brindlewood\\$f")" "AH" "attributes of $f"
+    expect_eq "$(attrib_of "$f")" "AH" "attributes of $f"
   done
-  expect_eq "$(attrib_of 'C:\Brindlewood\BrindFs.vxd')" "A" "attributes of BrindFs.vxd"
+  expect_eq "$(attrib_of BrindFs.vxd)" "A" "attributes of BrindFs.vxd"
   local link="$c/windows/Start Menu/Programs/Brindlewood Utility.lnk"
   if [ -f "$link" ] && grep -aq 'Brindlewood Utility.exe' "$link"; then ok "shortcut"; else fail "shortcut missing or without its target"; fi
 }
@@ -234,6 +246,33 @@ case "$scenario" in
     wait_for "box: Brindlewood for Windows 95 in not installed" && keys Return
     expect_eq "$(finish_setup)" 0 "exit code"
     ;;
+  intro)
+    # The intro picture is on the screen during setup's five-second wait, before the first
+    # dialog. Each look is taken with setup stopped: the picture, or the dialog if it came first.
+    intro_look() {
+      if shown | grep -q '^dialog: '; then intro=late; return 0; fi
+      shot intro-wait
+      [ "$(convert "$artifacts/intro-wait.png" -format %k info:)" -gt 16 ] && intro=painted
+      return 0
+    }
+    seen=0 intro=
+    start_setup "$floppy" 'A:\SETUP.EXE'
+    until=$((SECONDS + 120))
+    while [ -z "$intro" ] && [ $SECONDS -lt $until ]; do
+      if xdotool search --onlyvisible --name '^Brindlewood Setup$' >/dev/null 2>&1; then
+        wine_frozen SETUP.EXE intro_look || true
+      fi
+      sleep 0.2
+    done
+    case $intro in
+      painted) ok "the intro picture shows before the first dialog" ;;
+      late) fail "the first dialog came before the intro picture was painted" ;;
+      *) fail "waited 120 s in vain for setup's window" ;;
+    esac
+    wait_for "dialog: Brindlewood Setup" && keys Escape
+    wait_for "dialog: Brindlewood Setup" && keys alt+x  # INSTALLFAIL asking
+    expect_eq "$(finish_setup)" 1 "exit code"
+    ;;
   leave-personal)
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
@@ -254,6 +293,7 @@ case "$scenario" in
     ;;
   not-windows95)
     wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v Version /f >/dev/null 2>&1
+    rm -f "$reg_snapshot"
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
     wait_for "box: This software works only under Windows 95" && keys Return
@@ -289,18 +329,20 @@ case "$scenario" in
   exit-copy)
     # Reinstalling over the recorded installation, Cancel in PROGRESS: Resume goes on with the copy,
     # E&xit ends it and the failure notice removes the installation once, with no clean-up left
-    # behind for a directory that is gone. Two padded rows keep the copy running meanwhile.
+    # behind for a directory that is gone. Two required files are held back, so that the copy
+    # waits at each with its question; Cancel is pressed right after Retry with setup stopped,
+    # so that it comes before the copy's next step whatever the speed: the copy is still running.
     install; finish_setup >/dev/null
-    for row in Hazel32.dll:Hazel32.dl_ Corvid32.dll:Corvid32.dl_; do
-      python3 "$here/slow-szdd.py" "$(dirname "$disk")/../../setup/disk/${row%%:*}" 60 "$floppy/${row##*:}" l
-    done
+    mv "$floppy/Brindl~1.ex_" "$floppy/Brindl~1.hl_" "$work/"
+    missing="box: Setup could not find file(s) required for successful installation of Brindlewood. Please make sure that correct disk is in drive, and then click retry."
     seen=0
     start_setup "$floppy" 'A:\SETUP.EXE'
     wait_for "dialog: Brindlewood Setup" && { typed "Ada"; keys Return; }
     wait_for "dialog: Program Location" && keys Return
-    wait_for "dialog: Copying Files" && keys Escape
+    wait_for "dialog: Copying Files"
+    wait_for "$missing" && { mv "$work/Brindl~1.ex_" "$floppy/"; wine_frozen SETUP.EXE keys Return Escape; }
     wait_for "dialog: Exit Setup" && { shot confirm-exit; keys alt+r; }  # Resume
-    sleep 0.5; keys Escape
+    wait_for "$missing" && wine_frozen SETUP.EXE keys Return Escape
     wait_for "dialog: Exit Setup" && keys alt+x
     wait_for "dialog: Brindlewood Setup" && keys Return  # INSTALLFAIL notice
     expect_eq "$(finish_setup)" 0 "exit code"
@@ -346,13 +388,20 @@ PY
     # A blank floppy in A: for the formatter.
     truncate -s 0 "$work/blank.img"; truncate -s 1474560 "$work/blank.img"
     bash "$wine_tools/map-floppy.sh" "$WINEPREFIX" "$work/blank.img"
+    wine_session_start
     target=$(strings -n 8 "$c/windows/Start Menu/Programs/Brindlewood Utility.lnk" |
              grep -m1 -E '^[A-Za-z]:.*Brindlewood Utility.exe$' || true)
     expect_eq "$target" 'C:\Brindlewood\Brindlewood Utility.exe' "shortcut target"
     seen=0
     start_setup "$c/Brindlewood" "$target" 'A:'
     if wait_for "dialog: Brindlewood Format"; then
-      dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1)
+      # The trace names the dialog as it is made; it is shown a moment later.
+      dialog= until=$((SECONDS + 120))
+      while [ -z "$dialog" ] && [ $SECONDS -lt $until ]; do
+        dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1 || true)
+        sleep 0.25
+      done
+      [ -n "$dialog" ] || fail "waited 120 s in vain for the window \"Brindlewood Format\""
       xdotool windowfocus --sync "$dialog" 2>/dev/null || true
       keys alt+v Down; sleep 0.5
       keys alt+l ctrl+a BackSpace; typed "Installed"; keys alt+q alt+s

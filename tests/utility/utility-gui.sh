@@ -16,7 +16,7 @@ if [ "${1:-}" != "--on-display" ]; then
   cp "$program" "$work/bin/Brindlewood Utility.exe"
   echo "$standin" > "$work/standin-path"
   cp "$repaint" "$work/repaint.exe"
-  exec timeout 300 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
+  exec timeout 600 bash "$here/../wine/with-xvfb.sh" bash "$0" --on-display "$scenario" "$work" "$artifacts"
 fi
 
 scenario=$2 work=$3 artifacts=$4
@@ -25,6 +25,8 @@ exe="Brindlewood Utility.exe"
 failures=0
 
 source "$here/../wine/gui-lib.sh"
+source "$here/../wine/session.sh"
+wine_session_start
 
 # Counts the windows with this exact title.
 count_windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l || true; }
@@ -81,6 +83,7 @@ make_floppy() {  # KIND: blank | mac | dos
     dos) mformat -i "$img" -f 1440 -v OLDDOS :: ;;
   esac
   bash "$here/../wine/map-floppy.sh" "$WINEPREFIX" "$img"
+  wine_session_start
   cp "$(cat "$work/standin-path")" "$work/bin/brindfs.vxd"
 }
 
@@ -141,14 +144,16 @@ expect_idle_and_close() {  # DIALOG
   fail "the dialog did not close: still formatting?"
 }
 
-# The leftmost column of the progress bar in a screenshot: the bar's colour (the active caption's)
-# in the bottom strip of the dialog's window. Empty when no bar is drawn.
-bar_left_edge() {  # SHOT DIALOG
+# The leftmost and rightmost columns of the progress bar in a screenshot: the bar's colour (the
+# active caption's) in the bottom strip of the dialog's window. Empty when no bar is drawn.
+bar_edges() {  # SHOT DIALOG
   local x y w h
   eval "$(xdotool getwindowgeometry --shell "$2" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
   x=$X y=$Y w=$WIDTH h=$HEIGHT
   convert "$1" -crop "${w}x$((h / 8))+${x}+$((y + h - h / 8))" +repage txt:- |
-    awk -F'[,:() ]+' -v colour="$bar_colour" 'NR > 1 && $0 ~ colour { if (min == "" || $1 < min) min = $1 } END { print min }'
+    awk -F'[,:() ]+' -v colour="$bar_colour" 'NR > 1 && $0 ~ colour {
+      if (min == "" || $1 < min) min = $1; if (max == "" || $1 > max) max = $1 }
+      END { if (min != "") print min, max }'
 }
 
 case $scenario in
@@ -301,21 +306,34 @@ case $scenario in
       start_format "$dialog" "Full Test" full
       expect_box format "Brindlewood Format" \
         "Disk is already in DOS format. Do you wish to continue with the format?" "$dialog"
-      # Part way through the tracks: the bar is visible.
-      sleep 0.6
-      import -window root "$artifacts/format-running.png"
-      # A repaint of the whole dialog must bring back every block drawn so far.
+      # Part way through the tracks: the bar is visible. The program is held while the whole
+      # dialog is invalidated; once it runs again it repaints before its next step, so a shot
+      # in which the bar has grown comes after the repaint and must show every block drawn
+      # before it.
       bar_colour=$(printf '#%06X' "$(wine "$work/repaint.exe" --colour 2>/dev/null | tr -d '\r')")
-      before=$(bar_left_edge "$artifacts/format-running.png" "$dialog")
-      # On the program's own desktop, where its windows are found by title.
-      wine explorer /desktop=shot,800x600 "$work/repaint.exe" >/dev/null 2>&1 || true
-      sleep 0.15
-      import -window root "$artifacts/format-repainted.png"
-      after=$(bar_left_edge "$artifacts/format-repainted.png" "$dialog")
-      if [ -n "$before" ] && [ "$before" = "$after" ]; then
-        ok "a repaint keeps the bar from its left end (column $after)"
+      before= after=
+      until=$((SECONDS + wait_limit))
+      while [ -z "$before" ] && [ $SECONDS -lt $until ]; do
+        wine_frozen "$exe" import -window root "$artifacts/format-running.png"
+        before=$(bar_edges "$artifacts/format-running.png" "$dialog")
+        # On the program's own desktop, where its windows are found by title.
+        [ -z "$before" ] ||
+          wine_frozen "$exe" wine explorer /desktop=shot,800x600 "$work/repaint.exe" >/dev/null 2>&1 || true
+      done
+      [ -n "$before" ] || fail "waited $wait_limit s in vain for the bar to show"
+      while [ -n "$before" ] && [ $SECONDS -lt $until ]; do
+        import -window root "$artifacts/format-repainted.png"
+        after=$(bar_edges "$artifacts/format-repainted.png" "$dialog")
+        [ -n "$after" ] && [ "${after#* }" -gt "${before#* }" ] && break
+        after=
+      done
+      if [ -z "$before" ]; then :
+      elif [ -z "$after" ]; then
+        fail "waited $wait_limit s in vain for the bar to grow past column ${before#* } after a repaint"
+      elif [ "${before% *}" = "${after% *}" ]; then
+        ok "a repaint keeps the bar from its left end (column ${after% *})"
       else
-        fail "after a repaint the bar starts at column '$after', not '$before'"
+        fail "after a repaint the bar starts at column ${after% *}, not ${before% *}"
       fi
       if results=$(wait_window "Format Results"); then
         ok "the full format ran to its summary"
@@ -341,9 +359,15 @@ case $scenario in
     if ids=$(open_format_dialog); then
       set -- $ids; main=$1 dialog=$2
       start_format "$dialog" "Never" full
-      # A blank disk asks nothing before a full format; Cancel in the middle of the tracks.
-      sleep 0.4
-      keys "$dialog" Escape
+      # A blank disk asks nothing before a full format; Cancel in the middle of the tracks:
+      # pressed with the program stopped once its status says so, it comes before the next track.
+      until=$((SECONDS + wait_limit))
+      until grep -q 'set_window_text L"Formatting\.\.\."' "$work/format.trace" || [ $SECONDS -ge $until ]; do
+        sleep 0.1
+      done
+      grep -q 'set_window_text L"Formatting\.\.\."' "$work/format.trace" ||
+        fail "waited $wait_limit s in vain for the status \"Formatting...\""
+      wine_frozen "$exe" keys "$dialog" Escape
       sleep 1
       [ "$(count_windows "Format Results")" = 0 ] && ok "no summary after Cancel" ||
         fail "a summary was shown after Cancel"

@@ -3,7 +3,7 @@
 file given (or found in a given folder, SZDD files expanded) is an i386 image for Windows 4.0
 whose every import is a DLL!function pair on the committed list of what Windows 95 provides, with
 no other C runtime than CRTDLL.DLL, and whose code (disassembled with --objdump) has no
-instruction that the 386, 486 and Pentium lack. Wine cannot stand in for this: it loads what
+instruction that the 386 lacks. Wine cannot stand in for this: it loads what
 Windows 95 refuses, on whatever processor runs it. Also checks size limits and prints sizes.
 usage: check-win95.py --list FILE [--objdump PROG] [--require NAME[=LIMIT]]...
                       [--stand-in NAME]... PATH..."""
@@ -31,8 +31,11 @@ def is_c_runtime(dll):
     return dll.startswith(("MSVCR", "MSVCP", "UCRTBASE", "API-MS-WIN-CRT")) or dll == "MSVCRT.DLL"
 
 
-# CMOV and FCOMI came with the Pentium Pro; MMX and SSE registers later still.
-LATER_CPU = re.compile(r"\t(cmov\w*|f(u)?comip?) |%x?mm\d")
+# Windows 95 runs on a 386. The 486 brought BSWAP, CMPXCHG and XADD; the Pentium CPUID, RDTSC and
+# CMPXCHG8B; the Pentium Pro CMOV, FCMOV, FCOMI and the multi-byte NOP (0F 1F); MMX and SSE later
+# still (their registers, EMMS, the prefetches and fences).
+LATER_CPU = re.compile(r"^((lock|rep\w*|[c-gs]s|data16|addr16) +)*(f?cmov\w*|fu?comip?|nop[wl]|bswap|"
+                       r"cmpxchg\w*|xadd\w?|cpuid|rdtsc|emms|prefetch\w*|[lsm]fence)\b|%x?mm\d")
 
 
 def later_instructions(data, objdump):
@@ -41,7 +44,14 @@ def later_instructions(data, objdump):
         f.flush()
         listing = subprocess.run([objdump, "-d", f.name], check=True, capture_output=True,
                                  text=True).stdout
-    return [line.strip() for line in listing.splitlines() if LATER_CPU.search(line)]
+    # A code line is "address:<tab>bytes<tab>instruction"; only the instruction is matched, not
+    # the names of symbols it refers to.
+    found = []
+    for line in listing.splitlines():
+        fields = line.split("\t")
+        if len(fields) >= 3 and LATER_CPU.search(re.sub(r"<[^>]*>", "", fields[2])):
+            found.append(line.strip())
+    return found
 
 
 def read_list(path):
@@ -158,7 +168,7 @@ def main():
         if args.objdump:
             later = later_instructions(data, args.objdump)
             if later:
-                bad.append(f"{name}: {len(later)} instructions a Pentium lacks, first: {later[0]}")
+                bad.append(f"{name}: {len(later)} instructions a 386 lacks, first: {later[0]}")
         limit = limits.get(name)
         note = f" (limit {int(limit):,})" if limit else ""
         print(f"{name}: {len(data):,} bytes{note}, {len(found)} imports")

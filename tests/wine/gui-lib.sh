@@ -4,11 +4,15 @@
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
 
+# How long a scenario waits for a state before it gives up: long enough for emulated i386 on a
+# loaded machine; a scenario that works never waits that long.
+wait_limit=${wait_limit:-120}
+
 # Prints the id of a visible window with this exact title that is not among the ids listed
-# after the title (up to 20 s).
+# after the title (up to $wait_limit s).
 wait_window() {
-  local title=$1 id; shift
-  for _ in $(seq 1 200); do
+  local title=$1 id until=$((SECONDS + wait_limit)); shift
+  while [ $SECONDS -lt $until ]; do
     for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true); do
       case " $* " in *" $id "*) ;; *) echo "$id"; return 0 ;; esac
     done
@@ -17,10 +21,10 @@ wait_window() {
   return 1
 }
 
-# Waits until a process has ended (up to 20 s); its exit code is in the file it writes.
+# Waits until a process has ended (up to $wait_limit s); its exit code is in the file it writes.
 wait_exit() {
-  local rcfile=$1
-  for _ in $(seq 1 200); do
+  local rcfile=$1 until=$((SECONDS + wait_limit))
+  while [ $SECONDS -lt $until ]; do
     [ -s "$rcfile" ] && return 0
     sleep 0.1
   done

@@ -1,0 +1,55 @@
+# One Wine session for a whole scenario; sourced by the scenario scripts once WINEPREFIX is set.
+#
+# The first program of a session starts Wine's own services (services.exe, two winedevice.exe,
+# plugplay.exe, svchost.exe) and the server shuts them down again a moment after the last program
+# ends. Natively that costs about a second; where i386 is emulated, 5 to 10 s for every `wine`
+# command that comes after a pause (a registry query, a check with cmd), against 1 to 3 s in a
+# running session. A persistent server keeps them up until the scenario ends.
+
+# Starts (or restarts: the drive mappings are read when the server starts) the session.
+wine_session_start() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if ! wineserver -p </dev/null >/dev/null 2>&1; then
+    echo "FAILED: no Wine server for $WINEPREFIX"
+    return 1
+  fi
+  trap wine_session_end EXIT
+  trap 'exit 143' TERM INT
+  # The services start with the first program; here, so that their output goes nowhere a
+  # scenario reads and its first program starts as fast as its others.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Ends the session: the services, the desktop and every program still running in the prefix.
+wine_session_end() {
+  wineserver -k >/dev/null 2>&1 || true
+}
+
+# Prints the ids of this prefix's processes running the Windows program NAME (its file name, as
+# the command line shows it natively and under qemu-i386), not the desktop that started it.
+wine_pids() {
+  local p cmd
+  for p in $(grep -lsxF "WINEPREFIX=$WINEPREFIX" -z /proc/[0-9]*/environ); do
+    p=${p%/environ}
+    cmd=$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null) || continue
+    case ${cmd,,} in *explorer*) continue ;; *"${1,,}"*) echo "${p#/proc/}" ;; esac
+  done
+}
+
+# wine_frozen NAME COMMAND...: runs COMMAND (keys, a screenshot) while the program NAME is
+# stopped, so that everything COMMAND sends is queued before the program handles any of it and
+# nothing moves on meanwhile, however fast or slow the program runs.
+wine_frozen() {
+  local name=$1 pids rc=0
+  shift
+  pids=$(wine_pids "$name")
+  if [ -z "$pids" ]; then
+    echo "FAILED: no running $name to hold"
+    return 1
+  fi
+  kill -STOP $pids
+  "$@" || rc=$?
+  kill -CONT $pids
+  return $rc
+}
