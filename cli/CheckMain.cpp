@@ -209,8 +209,8 @@ int Run(const Options& opt) {
       if (p.type != "Apple_HFS") continue;
       ++checked;
       SliceSource slice(file, p.offset, p.size);
-      const std::string label = opt.target + " partition " + std::to_string(p.entry) + " \"" +
-                                NameText(p.name) + "\"";
+      const std::string label =
+          opt.target + " partition " + std::to_string(p.entry) + " \"" + NameText(p.name) + "\"";
       std::vector<Finding> found;
       for (const std::string& problem : problems[i])
         found.push_back(
