@@ -51,16 +51,6 @@ std::vector<uint8_t> AppleDoubleHeader(const FinderInfo& finder, const MacDates&
   return h;
 }
 
-uint16_t MacBinaryHeaderCrc(const uint8_t* bytes, size_t length) {
-  uint16_t crc = 0;
-  for (size_t i = 0; i < length; ++i) {
-    crc = static_cast<uint16_t>(crc ^ (bytes[i] << 8));
-    for (int b = 0; b < 8; ++b)
-      crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-  }
-  return crc;
-}
-
 std::array<uint8_t, kMacBinaryBlock> MacBinaryHeader(const std::string& mac, const FinderInfo& f,
                                                      const MacDates& dates, uint32_t dataLength,
                                                      uint32_t resourceLength) {
@@ -81,7 +71,7 @@ std::array<uint8_t, kMacBinaryBlock> MacBinaryHeader(const std::string& mac, con
   h[107] = f[16 + 9];  // fdXFlags
   h[122] = 130;        // written as MacBinary III
   h[123] = 129;        // readable by MacBinary II readers
-  PutU16BE(&h[124], MacBinaryHeaderCrc(h.data(), 124));
+  PutU16BE(&h[124], MacBinaryCrc(h.data(), 124));
   return h;
 }
 

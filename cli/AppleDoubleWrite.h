@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/MacBinary.h"
+
 namespace brind::cli {
 
 // A file's Finder information as an HFS catalog keeps it: FInfo then FXInfo (DInfo and DXInfo
@@ -22,7 +24,8 @@ struct MacDates {
 std::vector<uint8_t> AppleDoubleHeader(const FinderInfo& finder, const MacDates& dates,
                                        bool withResource, uint32_t resourceLength);
 
-inline constexpr size_t kMacBinaryBlock = 128;
+// The header, and the unit each fork is padded to.
+inline constexpr size_t kMacBinaryBlock = kMacBinaryHeaderSize;
 
 // MacBinary III header for a file named mac (1 to 63 Macintosh characters) whose data fork,
 // then resource fork, follow, each padded to 128 bytes.
@@ -30,9 +33,6 @@ std::array<uint8_t, kMacBinaryBlock> MacBinaryHeader(const std::string& mac,
                                                      const FinderInfo& finder,
                                                      const MacDates& dates, uint32_t dataLength,
                                                      uint32_t resourceLength);
-
-// CRC-16/XMODEM of the MacBinary header's first 124 bytes.
-uint16_t MacBinaryHeaderCrc(const uint8_t* bytes, size_t length);
 
 // An HFS date (seconds since 1904-01-01, local wall-clock time) as Unix time, read in the time
 // zone of this machine (TZ): the same wall-clock time the Macintosh showed.
