@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Images written by brindlewood-format, read and written by hfsutils as an independent reader,
-# and the tool's refusals; brindlewood-check passes every volume written. usage: hfs-reader.sh
-# TOOL WORKDIR CHECKER
+# and the tool's refusals; brindlewood-check passes every volume written, and brindlewood-extract
+# gives back the tree a volume was filled from. usage: hfs-reader.sh TOOL WORKDIR CHECKER EXTRACTOR
 set -uo pipefail
-tool=$(realpath "$1") work=$2 checker=$(realpath "$3") hfsdir=$(realpath "$(dirname "$0")/../hfs")
+tool=$(realpath "$1") work=$2 checker=$(realpath "$3") extractor=$(realpath "$4")
+hfsdir=$(realpath "$(dirname "$0")/../hfs")
 rm -rf "$work"; mkdir -p "$work/home"
 export HOME=$work/home   # hfsutils keeps its current volume in ~/.hcwd
 . "$(dirname "$0")/test-lib.sh"
@@ -268,7 +269,8 @@ fi
 # --- -d DIR: volumes filled from a folder. Each row makes a tree, formats it into an image, and
 # hands the result to the oracles: brindlewood-check, hls -R (every entry of the tree and no
 # other), and hcopy -m of every file (data fork, resource fork, type, creator, flags and dates
-# against the source, the names through Python's own Mac Roman codec).
+# against the source, the names through Python's own Mac Roman codec); without --macbinary,
+# brindlewood-extract gives the tree back: the same files, forks, Finder information and times.
 adouble() {  # path finder-info(hex, 32 bytes) resource-fork-text: an AppleDouble file
   python3 - "$@" <<'PY'
 import struct, sys
@@ -325,10 +327,10 @@ filled_rows=(
   "a DiskCopy image|tree_small|--size 800K|dc.dc42|formatted"
   "over an existing volume, --date for all|tree_plain|-y --date 2020-01-02T03:04:05|lines.img|formatted"
 )
-compare_tree() {  # image macbinary-flag date-for-all(or "")
+compare_tree() {  # image macbinary-flag date-for-all(or "") extracted-folder(or "")
   python3 - "$@" <<'PY'
 import os, struct, subprocess, sys, time, unicodedata
-image, macbin, one_date = sys.argv[1], sys.argv[2] == "1", sys.argv[3]
+image, macbin, one_date, back = sys.argv[1], sys.argv[2] == "1", sys.argv[3], sys.argv[4]
 bad = []
 def hfs_date(t):
     tm = time.localtime(t)
@@ -380,6 +382,16 @@ for root, dirs, files in os.walk("src"):
         want = one_date or hfs_date(os.stat(path).st_mtime)
         if not macbin and struct.unpack(">I", m[95:99])[0] != int(want):
             bad.append(f"{rel}: modified {struct.unpack('>I', m[95:99])[0]}, expected {want}")
+        if back:  # the Linux name back: ":" as it was, accents composed
+            there = os.path.join(back, unicodedata.normalize("NFC", os.path.relpath(path, "src")))
+            try:
+                got_fi, got_rsrc = appledouble(os.path.join(os.path.dirname(there), "._" + os.path.basename(there)))
+                if open(there, "rb").read() != data or got_rsrc != rsrc or got_fi[:10] != fi[:10]:
+                    bad.append(f"extract {rel}: forks or Finder information differ")
+                if not one_date and int(os.stat(there).st_mtime) != int(os.stat(path).st_mtime):
+                    bad.append(f"extract {rel}: modified {os.stat(there).st_mtime}, not {os.stat(path).st_mtime}")
+            except OSError as e:
+                bad.append(f"extract {rel}: {e}")
 listing = subprocess.run(["hls", "-R", "-1", "-a"], capture_output=True).stdout
 found, folder = set(), b""
 for line in listing.split(b"\n"):
@@ -402,8 +414,13 @@ for row in "${filled_rows[@]}"; do
   checked "$img"
   if [[ $img == *.dc42 ]]; then tail -c +85 "$img" >dc-raw.img; h hmount dc-raw.img >/dev/null
   else h hmount "$img" >/dev/null; fi
-  diffs=$(compare_tree "$img" "$([[ $opts == *--macbinary* ]] && echo 1 || echo 0)" "$one") \
-    && ok "$name: hls -R and hcopy -m give the tree back" || fail "$name: $diffs"
+  back=""
+  if [[ $opts != *--macbinary* ]]; then
+    rm -rf back; back=back
+    "$extractor" -q "$img" back >out.txt 2>&1 || fail "$name: brindlewood-extract: $(cat out.txt)"
+  fi
+  diffs=$(compare_tree "$img" "$([[ $opts == *--macbinary* ]] && echo 1 || echo 0)" "$one" "$back") \
+    && ok "$name: hls -R, hcopy -m${back:+ and brindlewood-extract} give the tree back" || fail "$name: $diffs"
   h humount >/dev/null
 done
 [ "$(stat -c %s auto.img)" = 819200 ] && ok "--size auto: 750,000 bytes take an 800K volume" || fail "auto.img: $(stat -c %s auto.img)"
