@@ -41,9 +41,10 @@ start_setup() {
 }
 finish_setup() {
   rm -f "$reg_snapshot"  # read again once setup has ended
-  for _ in $(seq 1 240); do [ -f "$work/rc" ] && break; sleep 0.25; done
+  local until=$((SECONDS + wait_limit))
+  while [ ! -f "$work/rc" ] && [ $SECONDS -lt $until ]; do sleep 0.25; done
   if [ ! -f "$work/rc" ]; then
-    fail "setup did not end; last dialogs: $(shown | tail -3 | tr '\n' '|')"
+    fail "waited $wait_limit s in vain for setup to end; last dialogs: $(shown | tail -3 | tr '\n' '|')"
     import -window root "$artifacts/$scenario-stuck.png" || true
     ps -eo pid,ppid,stat,args | grep -iE 'wine|\.exe' | grep -v grep | sed 's/^/stuck: /' || true
     wineserver -k || true
@@ -60,7 +61,7 @@ shown() {
 # wait_for TEXT: until the n-th line of what was shown (n counting from 1) equals TEXT.
 seen=0
 wait_for() {
-  local want=$1 until=$((SECONDS + 120))
+  local want=$1 until=$((SECONDS + wait_limit))
   while [ $SECONDS -lt $until ]; do
     local line
     line=$(shown | sed -n "$((seen + 1))p")
@@ -75,7 +76,7 @@ wait_for() {
     fi
     sleep 0.25
   done
-  fail "waited 120 s in vain for [$want]; last shown: [$(shown | tail -n1)]"
+  fail "waited $wait_limit s in vain for [$want]; last shown: [$(shown | tail -n1)]"
   return 1
 }
 keys() { xdotool key --delay 60 "$@"; }
@@ -115,7 +116,7 @@ runonce='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce'
 # question is moved off the dialog, whose uncovered part the question's modal loop repaints.
 # Taken once the dialog's part of the screen has changed and then stays the same.
 progress_shot() {
-  local box dialog crop before last="" now until=$((SECONDS + 120))
+  local box dialog crop before last="" now until=$((SECONDS + wait_limit))
   local X Y WIDTH HEIGHT SCREEN WINDOW dx dy dw dh
   # The question is the window of setup's caption that is smaller than the screen.
   box=$(xdotool search --onlyvisible --name '^Brindlewood Setup$' 2>/dev/null | while read -r w; do
@@ -143,7 +144,7 @@ progress_shot() {
     fi
     last=$now
   done
-  fail "waited 120 s in vain for PROGRESS to repaint beside its question"
+  fail "waited $wait_limit s in vain for PROGRESS to repaint beside its question"
 }
 
 # The whole installation into C:\Brindlewood by keyboard; optional first argument: a disk file
@@ -277,7 +278,7 @@ case "$scenario" in
     }
     seen=0 intro=
     start_setup "$floppy" 'A:\SETUP.EXE'
-    until=$((SECONDS + 120))
+    until=$((SECONDS + wait_limit))
     while [ -z "$intro" ] && [ $SECONDS -lt $until ]; do
       if xdotool search --onlyvisible --name '^Brindlewood Setup$' >/dev/null 2>&1; then
         wine_frozen SETUP.EXE intro_look || true
@@ -287,7 +288,7 @@ case "$scenario" in
     case $intro in
       painted) ok "the intro picture shows before the first dialog" ;;
       late) fail "the first dialog came before the intro picture was painted" ;;
-      *) fail "waited 120 s in vain for setup's window" ;;
+      *) fail "waited $wait_limit s in vain for setup's window" ;;
     esac
     wait_for "dialog: Brindlewood Setup" && keys Escape
     wait_for "dialog: Brindlewood Setup" && keys alt+x  # INSTALLFAIL asking
@@ -416,28 +417,30 @@ PY
     start_setup "$c/Brindlewood" "$target" 'A:'
     if wait_for "dialog: Brindlewood Format"; then
       # The trace names the dialog as it is made; it is shown a moment later.
-      dialog= until=$((SECONDS + 120))
+      dialog= until=$((SECONDS + wait_limit))
       while [ -z "$dialog" ] && [ $SECONDS -lt $until ]; do
         dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1 || true)
         sleep 0.25
       done
-      [ -n "$dialog" ] || fail "waited 120 s in vain for the window \"Brindlewood Format\""
+      [ -n "$dialog" ] || fail "waited $wait_limit s in vain for the window \"Brindlewood Format\""
       xdotool windowfocus --sync "$dialog" 2>/dev/null || true
       keys alt+v Down; sleep 0.5
       keys alt+l ctrl+a BackSpace; typed "Installed"; keys alt+q alt+s
       sleep 1; shot utility-format
       # Whatever the program asks before and after the format is answered with its default.
-      for _ in $(seq 1 120); do
+      results= until=$((SECONDS + wait_limit))
+      while [ -z "$results" ] && [ $SECONDS -lt $until ]; do
         line=$(shown | sed -n "$((seen + 1))p")
         if [ -n "$line" ]; then
           seen=$((seen + 1))
           echo "utility: $line"
           sleep 0.5
           keys Return
-          case "$line" in "dialog: Format Results") break;; esac
+          case "$line" in "dialog: Format Results") results=yes ;; esac
         fi
         sleep 0.25
       done
+      [ -n "$results" ] || fail "waited $wait_limit s in vain for \"Format Results\"; last shown: [$(shown | tail -n1)]"
       sleep 0.5
       xdotool windowfocus --sync "$dialog" 2>/dev/null || true
       keys Escape
@@ -453,15 +456,14 @@ PY
     install; finish_setup >/dev/null
     # The installed help file, expanded from the disk, opens in the help system at its contents.
     (wine winhlp32 'C:\Brindlewood\Brindlewood.hlp' 2>/dev/null &)
-    found=""
-    for _ in $(seq 1 40); do
+    found="" until=$((SECONDS + wait_limit))
+    while [ -z "$found" ] && [ $SECONDS -lt $until ]; do
       found=$(xdotool search --name "Brindlewood for Windows 95 Help" 2>/dev/null | head -1 || true)
-      [ -n "$found" ] && break
       sleep 0.25
     done
     sleep 1
     shot help-contents
-    [ -n "$found" ] && ok "help opens with its title" || fail "no help window"
+    [ -n "$found" ] && ok "help opens with its title" || fail "waited $wait_limit s in vain for the help window"
     wineserver -k >/dev/null 2>&1 || true
     ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;

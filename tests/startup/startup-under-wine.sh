@@ -57,6 +57,15 @@ splash_window() {
     xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 552x292 && echo "$w"
   done | head -n1
 }
+# What a failed wait saw: the visible windows, whether the program still runs, its boxes.
+on_screen() {
+  echo -n "on the screen:"
+  xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r w; do
+    echo -n " [$(xdotool getwindowname "$w" 2>/dev/null) $(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: //p')]"
+  done
+  kill -0 "$pid" 2>/dev/null && echo -n "; Startup.exe still runs" || echo -n "; Startup.exe has ended"
+  echo -n "; traced: $(grep -a MSGBOX "$work/msgbox.trace" 2>/dev/null | head -2 | tr '\n' ' ')"
+}
 named_windows() { xdotool search --onlyvisible --name '.+' 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done; }
 
 start() {  # the message boxes' texts are traced to $work/msgbox.trace
@@ -80,7 +89,7 @@ wait_named() {
 # did not see it and the end of the first look that did.
 watch_splash() {
   shown_lo= shown_hi= gone_lo= gone_hi= saw_named= last_seen=
-  local end=$(($(date +%s) + 120)) w look look_end previous
+  local end=$(($(date +%s) + wait_limit)) w look look_end previous
   previous=$(since "$started")
   while [ "$(date +%s)" -le $end ]; do
     look=$(since "$started")
@@ -110,7 +119,7 @@ finish() {  # waits for the program; checks its exit code
 }
 check_duration() {  # the splash lasts five seconds from its first paint
   if [ -z "$shown_hi" ] || [ -z "$gone_hi" ]; then
-    fail "waited 120 s in vain for the splash to show and end (shown by ${shown_hi:-never}, gone by ${gone_hi:-never})"
+    fail "waited $wait_limit s in vain for the splash to show and end (shown by ${shown_hi:-never}, gone by ${gone_hi:-never})"
     return
   fi
   local shortest longest
@@ -154,7 +163,7 @@ for scenario in $scenarios; do
       export BRINDFS_SETCHARMAP_RESULT=1
       prepare "$owner40" "$company" yes yes
       start
-      if box=$(wait_named Error 120); then
+      if box=$(wait_named Error "$wait_limit"); then
         ok "the refusal is reported"
         sleep 2
         [ -z "$(splash_window)" ] && ok "no splash while the box is up" || fail "splash painted under the box"
@@ -165,7 +174,7 @@ for scenario in $scenarios; do
         [ -n "$gone_hi" ] && [ "$(echo "$gone_hi >= 6.5" | bc)" = 1 ] &&
           ok "five seconds counted from the first paint" ||
           fail "splash ended by ${gone_hi:-never} s after the start: counted from the start?"
-      else fail "no message box for a refused table"; fi
+      else fail "waited $wait_limit s in vain for the box \"Error\"; $(on_screen)"; fi
       finish
       unset BRINDFS_SETCHARMAP_RESULT
       ;;
@@ -180,7 +189,7 @@ for scenario in $scenarios; do
                     caption="Brindlewood For Windows 95" text=$checks ;;
       esac
       start
-      if box=$(wait_named "$caption" 120); then
+      if box=$(wait_named "$caption" "$wait_limit"); then
         ok "\"$caption\" box shown"
         sleep 0.3
         grep -qF "MSGBOX_OnInit L\"$text\"" "$work/msgbox.trace" && ok "it says \"$text\"" ||
@@ -188,7 +197,7 @@ for scenario in $scenarios; do
         import -window root "$artifacts/$scenario.png"
         [ -z "$(splash_window)" ] && ok "no splash" || fail "the splash showed"
         xdotool windowfocus --sync "$box" key Return
-      else fail "no \"$caption\" box"; fi
+      else fail "waited $wait_limit s in vain for the box \"$caption\"; $(on_screen)"; fi
       finish
       [ "$(sent_tables)" = 0 ] && ok "nothing sent" || fail "a table was sent"
       ;;

@@ -38,17 +38,19 @@ start() {
     echo $? >"$work/$name.rc" ) </dev/null >/dev/null 2>&1 &
 }
 
-# Sends keys to a window and waits until it has gone (pressing them again once if needed).
+# Sends keys to a window and waits until it has gone (pressing them again once if it is still
+# there after 30 s: keys sent while the window was not yet taking them).
 answer() {
-  local window=$1; shift
-  for attempt in 1 2; do
+  local window=$1 attempt until; shift
+  for attempt in 30 "$wait_limit"; do
     keys "$window" "$@"
-    for _ in $(seq 1 30); do
+    until=$((SECONDS + attempt))
+    while [ $SECONDS -lt $until ]; do
       xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$window" || return 0
       sleep 0.1
     done
   done
-  fail "window $window did not close"
+  fail "waited $((30 + wait_limit)) s in vain for window $window to close"
 }
 
 shown_text() { grep -q "MSGBOX_OnInit L\"$2\"" "$work/$1.trace"; }
@@ -135,13 +137,14 @@ start_format() {  # DIALOG LABEL quick|full
 expect_idle_and_close() {  # DIALOG
   sleep 0.5
   keys "$1" Escape
-  for _ in $(seq 1 30); do
+  local until=$((SECONDS + wait_limit))
+  while [ $SECONDS -lt $until ]; do
     if ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; then
       ok "the dialog was idle: Close ended it"; return 0
     fi
     sleep 0.1
   done
-  fail "the dialog did not close: still formatting?"
+  fail "the dialog did not close within $wait_limit s: still formatting?"
 }
 
 # The leftmost and rightmost columns of the progress bar in a screenshot: the bar's colour (the

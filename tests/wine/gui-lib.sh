@@ -4,10 +4,6 @@
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 ok() { echo "ok: $*"; }
 
-# How long a scenario waits for a state before it gives up: long enough for emulated i386 on a
-# loaded machine; a scenario that works never waits that long.
-wait_limit=${wait_limit:-120}
-
 # Prints the id of a visible window with this exact title that is not among the ids listed
 # after the title (up to $wait_limit s).
 wait_window() {

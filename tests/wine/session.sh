@@ -6,6 +6,11 @@
 # command that comes after a pause (a registry query, a check with cmd), against 1 to 3 s in a
 # running session. A persistent server keeps them up until the scenario ends.
 
+# How long a scenario waits for a state before it gives up: long enough for emulated i386 on a
+# loaded machine (a program's first window can take a minute there); a scenario that works never
+# waits that long.
+wait_limit=${wait_limit:-180}
+
 # Starts (or restarts: the drive mappings are read when the server starts) the session.
 wine_session_start() {
   wineserver -k >/dev/null 2>&1 || true

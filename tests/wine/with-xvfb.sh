@@ -6,8 +6,9 @@ fdfile=$(mktemp)
 exec 9>"$fdfile"
 Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 xpid=$!
-for _ in $(seq 1 100); do
-  [ -s "$fdfile" ] && break
+# Xvfb writes its display number once it accepts clients: seconds on a loaded machine.
+until=$((SECONDS + 120))
+while [ ! -s "$fdfile" ] && [ $SECONDS -lt $until ] && kill -0 "$xpid" 2>/dev/null; do
   sleep 0.05
 done
 display=$(head -n1 "$fdfile")
@@ -15,7 +16,7 @@ exec 9>&-
 rm -f "$fdfile"
 if [ -z "$display" ]; then
   kill "$xpid" 2>/dev/null || true
-  echo "with-xvfb: Xvfb did not start" >&2
+  echo "with-xvfb: Xvfb did not say its display number within 120 s (or ended)" >&2
   exit 1
 fi
 export DISPLAY=":$display"
