@@ -74,8 +74,8 @@ qemu-system-x86_64 -accel tcg,thread=multi -smp "$(nproc)" -m "$memory" -cpu max
   -no-reboot -display none -serial stdio -kernel "$kernel" -initrd "$work/initrd.gz" \
   -append "console=ttyS0 quiet panic=-1" \
   -fsdev local,id=host,path=/,security_model=passthrough,multidevs=remap \
-  -device virtio-9p-pci,fsdev=host,mount_tag=host </dev/null | tr -d '\r' | tee "$work/console.log" |
-  grep -av '^GUEST-STATUS' || true
+  -device virtio-9p-pci,fsdev=host,mount_tag=host </dev/null | stdbuf -oL tr -d '\r' | tee "$work/console.log" |
+  grep -av --line-buffered '^GUEST-STATUS' || true
 status=$(sed -n 's/^GUEST-STATUS \([0-9]*\).*/\1/p' "$work/console.log" | tail -1)
 [ -n "$status" ] || { echo "native-in-guest: the guest ended without a status" >&2; exit 125; }
 exit "$status"
