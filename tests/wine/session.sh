@@ -24,6 +24,38 @@ wine_session_start() {
   # The services start with the first program; here, so that their output goes nowhere a
   # scenario reads and its first program starts as fast as its others.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  if [ -n "${DISPLAY:-}" ]; then wine_keep_desktop; fi
+}
+
+# A program's first window needs Wine's desktop process (explorer.exe /desktop): Wine starts it
+# then, waits only seconds for it, and ends it a moment after the last program. Where i386 is
+# emulated on a loaded machine that wait can run out, and the program goes on without a display
+# ("The explorer process failed to start"). A console program left waiting for input keeps the
+# desktop up from here to the end of the session; this waits until it is up.
+wine_keep_desktop() {
+  local fifo=$WINEPREFIX/desktop-keeper.fifo until=$((SECONDS + wait_limit))
+  [ -p "$fifo" ] || mkfifo "$fifo"
+  # Opened for reading and writing, so that neither end waits and no input ever comes.
+  wine cmd /c pause <>"$fifo" >/dev/null 2>&1 &
+  # The desktop may already have ended after the program before; then it is started here.
+  wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+  while [ $SECONDS -lt $until ]; do
+    # The desktop process runs and has made its windows (the clipboard's, the tray's).
+    if [ -n "$(wine_desktop_pid)" ] && [ "$(xdotool search --name '.*' 2>/dev/null | wc -l)" -gt 1 ]; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "FAILED: waited $wait_limit s in vain for Wine's desktop process"
+  return 1
+}
+
+wine_desktop_pid() {
+  local p
+  for p in $(grep -lsxF "WINEPREFIX=$WINEPREFIX" -z /proc/[0-9]*/environ); do
+    p=${p%/environ}
+    case "$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)" in *explorer.exe*/desktop*) echo "${p#/proc/}" ;; esac
+  done
 }
 
 # Ends the session: the services, the desktop and every program still running in the prefix.
