@@ -54,6 +54,7 @@ chroot /host /bin/bash -c '
   tar -C /run/src --exclude=./build/native --exclude=./build/asan --exclude=./build/fuzz \
       --exclude=./build/cache --exclude="./build/win32/tests/*/run-*" \
       --exclude="./build/win32/tests/*/wine-run" --exclude="./build/win32/tests/*/format-run" \
+      --exclude="./build/win32/tests/*/gui-*" --exclude=./build/win32/wine/unit \
       -cf - . | tar -C /run/tree -xf -
   umount /run/src && mkdir -p "$0" && mount --move /run/tree "$0"
   for d in /usr/lib/i386-linux-gnu /usr/lib/wine /usr/share/wine; do
