@@ -3,7 +3,7 @@
 # kernel refuses them: in a guest of Debian's own kernel (which runs 32-bit programs) under
 # qemu-system-x86_64, with this host's files as its root. So the native path of the Wine tests
 # can be tried on any machine. Slow: the guest's processor is emulated too (no KVM here), about
-# three times the time of tests/wine/emulated-i386.sh.
+# four times the time of tests/wine/emulated-i386.sh.
 # usage: native-in-guest.sh COMMAND [ARGS...]   e.g. native-in-guest.sh ctest --preset win32 -L wine
 #
 # The guest sees the host's / read-write over 9p, with its own /tmp, /run and /dev; the source
