@@ -63,6 +63,18 @@ std::string MacCharToUtf8(unsigned char code) {
   return out;
 }
 
+namespace {
+
+// One character of a UTF-8 name; on a bad sequence, says where it is.
+bool DecodeNameChar(std::string_view utf8, size_t& i, char32_t& c, std::string& error) {
+  const size_t at = i;
+  if (DecodeUtf8(utf8, i, c)) return true;
+  error = "is not valid UTF-8 (at byte " + std::to_string(at + 1) + ")";
+  return false;
+}
+
+}  // namespace
+
 std::string MacToUtf8(std::string_view mac) {
   std::string out;
   for (char c : mac) out += MacCharToUtf8(static_cast<unsigned char>(c));
@@ -72,12 +84,8 @@ std::string MacToUtf8(std::string_view mac) {
 bool Utf8ToMac(std::string_view utf8, std::string& out, std::string& error) {
   out.clear();
   for (size_t i = 0; i < utf8.size();) {
-    const size_t at = i;
     char32_t c;
-    if (!DecodeUtf8(utf8, i, c)) {
-      error = "is not valid UTF-8 (at byte " + std::to_string(at + 1) + ")";
-      return false;
-    }
+    if (!DecodeNameChar(utf8, i, c, error)) return false;
     if (c < 0x80) {
       out += static_cast<char>(c);
       continue;
@@ -102,12 +110,8 @@ bool Utf8NameToMac(std::string_view utf8, std::string& out, std::string& error) 
   char32_t pending = 0;  // the last character, not yet appended
   bool havePending = false;
   for (size_t i = 0; i < utf8.size();) {
-    const size_t at = i;
     char32_t c;
-    if (!DecodeUtf8(utf8, i, c)) {
-      error = "is not valid UTF-8 (at byte " + std::to_string(at + 1) + ")";
-      return false;
-    }
+    if (!DecodeNameChar(utf8, i, c, error)) return false;
     if (havePending) {
       bool merged = false;
       for (const Composition& k : kCompositions) {
