@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cli/CommandLineParse.h"
 #include "cli/FileSource.h"
 #include "cli/MacRoman.h"
 #include "common/PrintableText.h"
@@ -242,16 +243,7 @@ int main(int argc, char** argv) {
   app.add_flag("-v,--verbose", opt.verbose, "also list the folders and files, and what was read");
   app.add_option("TARGET", opt.target, "image file, block device or partitioned disk")->required();
   app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return kUsage;
-  }
+  if (const auto status = brind::cli::ParseOrExit(app, argc, argv, kUsage)) return *status;
   if (opt.quiet && opt.verbose) {
     std::fprintf(stderr, "%s: -q and -v exclude each other\n", kProgram);
     return kUsage;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLineParse.h"
 #include "cli/Extract.h"
 #include "cli/FileSource.h"
 #include "disk/DiskCopy.h"
@@ -251,16 +252,7 @@ int main(int argc, char** argv) {
   app.add_option("DIR", opt.dir, "the folder to create (or an empty one) for the volume's tree")
       ->required();
   app.set_version_flag("--version", std::string(kProgram) + " " + BRIND_VERSION);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return kUsage;
-  }
+  if (const auto status = brind::cli::ParseOrExit(app, argc, argv, kUsage)) return *status;
   if (opt.quiet && opt.verbose) {
     std::fprintf(stderr, "%s: -q and -v exclude each other\n", kProgram);
     return kUsage;
