@@ -69,8 +69,7 @@ shot() { sleep 0.5; import -window root "$artifacts/$1"; }
 expect_box() {  # NAME TEXT: a message box (no caption of its own) shows TEXT; answered Return
   local name=$1 text=$2 box
   if box=$(wait_window "Error"); then
-    sleep 0.5
-    if grep -q "MSGBOX_OnInit L\"$text\"" "$work/$name.trace"; then ok "box says \"$text\""
+    if eventually grep -q "MSGBOX_OnInit L\"$text\"" "$work/$name.trace"; then ok "box says \"$text\""
     else fail "the box does not say \"$text\""; grep MSGBOX "$work/$name.trace" || true; fi
     keys "$box" Return
     gone "$box" || fail "the box did not close"

@@ -35,6 +35,7 @@ start_setup() {
   local dir=$1
   shift
   : > "$trace"
+  known=" "
   rm -f "$work/rc" "$reg_snapshot"
   (set +e; cd "$dir" && wine "$@" 2>"$trace"; echo $? > "$work/rc") &
   setup_pid=$!
@@ -58,6 +59,36 @@ shown() {
     sed -E 's/^CAPTION L"(.*)"$/dialog: \1/; s/^MSGBOX_OnInit L"(.*)"$/box: \1/' |
     grep -v '^dialog: $' || true
 }
+# shown_window TEXT SECONDS: until a window of what was traced (a dialog of that caption; for
+# a box any caption) is on the screen that no earlier step waited for: setup's one thread maps
+# it before it takes the keys queued meanwhile. The intro, as big as the screen, is not one.
+known=" "
+shown_window() {
+  local want=$1 until=$((SECONDS + $2)) w name=".*"
+  case $want in "dialog: "*) name=${want#dialog: } ;; esac
+  while [ $SECONDS -le $until ]; do
+    for w in $(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null || true); do
+      case $known in *" $w "*) continue ;; esac
+      xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: 800x600' && continue
+      known="$known$w "
+      return 0
+    done
+    sleep 0.1
+  done
+  return 1
+}
+# last_gone: until the window the last step waited for is off the screen (a key sent while it
+# goes would be lost with it).
+last_gone() {
+  local w until=$((SECONDS + wait_limit))
+  w=$(echo $known | awk '{print $NF}')
+  while [ $SECONDS -lt $until ]; do
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$w" || return 0
+    sleep 0.1
+  done
+  fail "waited $wait_limit s in vain for window $w to close"
+  return 1
+}
 # wait_for TEXT: until the n-th line of what was shown (n counting from 1) equals TEXT.
 seen=0
 wait_for() {
@@ -68,8 +99,9 @@ wait_for() {
     if [ -n "$line" ]; then
       seen=$((seen + 1))
       if [ "$line" == "$want" ]; then
-        sleep 0.8  # the dialog takes its focus
-        return 0
+        shown_window "$want" $((until - SECONDS)) && return 0
+        fail "[$want] was traced, but no new window of it showed within $wait_limit s"
+        return 1
       fi
       fail "expected [$want], shown [$line]"
       return 1
@@ -307,7 +339,7 @@ case "$scenario" in
     wait_for "dialog: Brindlewood Setup" && { typed "Ada"; keys Return; }
     wait_for "dialog: Program Location" && keys Escape
     wait_for "dialog: Brindlewood Setup" && keys Escape  # Cancel: stay
-    sleep 0.5; keys Escape
+    last_gone && keys Escape
     wait_for "dialog: Brindlewood Setup" && keys alt+x
     expect_eq "$(finish_setup)" 2 "exit code"
     [ -d "$c/Brindlewood" ] && fail "directory created" || ok "nothing created"
@@ -416,13 +448,9 @@ PY
     seen=0
     start_setup "$c/Brindlewood" "$target" 'A:'
     if wait_for "dialog: Brindlewood Format"; then
-      # The trace names the dialog as it is made; it is shown a moment later.
-      dialog= until=$((SECONDS + wait_limit))
-      while [ -z "$dialog" ] && [ $SECONDS -lt $until ]; do
-        dialog=$(xdotool search --onlyvisible --name '^Brindlewood Format$' 2>/dev/null | tail -1 || true)
-        sleep 0.25
-      done
-      [ -n "$dialog" ] || fail "waited $wait_limit s in vain for the window \"Brindlewood Format\""
+      dialog=$(echo $known | awk '{print $NF}')
+      # The program's main window is on the screen too: no box the format brings up is it.
+      known=" $(xdotool search --onlyvisible --name . 2>/dev/null | tr '\n' ' ')"
       xdotool windowfocus --sync "$dialog" 2>/dev/null || true
       keys alt+v Down; sleep 0.5
       keys alt+l ctrl+a BackSpace; typed "Installed"; keys alt+q alt+s
@@ -434,7 +462,7 @@ PY
         if [ -n "$line" ]; then
           seen=$((seen + 1))
           echo "utility: $line"
-          sleep 0.5
+          shown_window "$line" "$wait_limit" || fail "no window of [$line] showed within $wait_limit s"
           keys Return
           case "$line" in "dialog: Format Results") results=yes ;; esac
         fi

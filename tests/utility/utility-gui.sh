@@ -53,13 +53,12 @@ answer() {
   fail "waited $((30 + wait_limit)) s in vain for window $window to close"
 }
 
-shown_text() { grep -q "MSGBOX_OnInit L\"$2\"" "$work/$1.trace"; }
+shown_text() { eventually grep -q "MSGBOX_OnInit L\"$2\"" "$work/$1.trace"; }
 
 expect_box() {  # NAME CAPTION TEXT [IDS...]: a new box with that caption shows that text;
                 # it is answered with Return
   local name=$1 caption=$2 text=$3 box; shift 3
   if box=$(wait_window "$caption" "$@"); then
-    sleep 0.5
     if shown_text "$name" "$text"; then ok "\"$caption\" says \"$text\""; else
       fail "\"$caption\" does not say \"$text\""; grep MSGBOX "$work/$name.trace" || true; fi
     answer "$box" Return
@@ -118,7 +117,6 @@ open_format_dialog() {
   main=$(wait_window "Brindlewood Utility") || { fail "the main window did not appear"; return 1; }
   keys "$main" alt+f m
   dialog=$(wait_window "Brindlewood Format") || { fail "File > Format... opened no dialog"; return 1; }
-  sleep 0.5
   # The drive box: Down selects its first entry, A:.
   [ "${1:-}" = --stay ] || keys "$dialog" alt+v Down
   echo "$main $dialog"
@@ -135,7 +133,6 @@ start_format() {  # DIALOG LABEL quick|full
 # The format dialog is idle again: one Escape (button 2) ends it. While a format runs the same
 # key would only stop the format and leave the dialog open.
 expect_idle_and_close() {  # DIALOG
-  sleep 0.5
   keys "$1" Escape
   local until=$((SECONDS + wait_limit))
   while [ $SECONDS -lt $until ]; do
@@ -269,7 +266,7 @@ case $scenario in
       set -- $ids; main=$1 dialog=$2
       sleep 0.5
       import -window root "$artifacts/format-dialog.png"
-      grep -q 'L"Old Volume"' "$work/format.trace" &&
+      eventually grep -q 'L"Old Volume"' "$work/format.trace" &&
         ok "the label field shows the disk's name \"Old Volume\"" ||
         fail "the label field does not show the disk's name"
       # The dialog looked at the disk in A: as it opened: Start has the focus, not the drive box.
@@ -316,7 +313,6 @@ case $scenario in
       # repaint and must show every block drawn before it.
       before= after=
       if box=$(wait_window "Brindlewood Format" "$dialog"); then
-        sleep 0.5
         shown_text format "Disk is already in DOS format. Do you wish to continue with the format?" &&
           ok "the DOS disk is named before the format" || fail "no question about the DOS disk"
         held=$(wine_pids "$exe")

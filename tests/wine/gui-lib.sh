@@ -27,12 +27,21 @@ wait_exit() {
   return 1
 }
 
+# Runs COMMAND... until it succeeds (up to $wait_limit s): for what a program writes as it goes.
+eventually() {
+  local until=$((SECONDS + wait_limit))
+  until "$@"; do
+    [ $SECONDS -lt $until ] || return 1
+    sleep 0.1
+  done
+}
+
 # Focuses a window and sends it keys; then waits $keys_settle seconds (0 unless the caller sets
-# it) for the program to act on them.
+# it) for the program to act on them. The program's thread reads the focus change before the
+# keys, so they reach the window however long it takes to get to them.
 keys() {
   local window=$1; shift
   xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  sleep 0.3
   xdotool key --clearmodifiers --delay 150 "$@"
   sleep "${keys_settle:-0}"
 }
