@@ -62,17 +62,21 @@ shown() {
 # shown_window TEXT SECONDS: until a window of what was traced (a dialog of that caption; for
 # a box any caption) is on the screen that no earlier step waited for: setup's one thread maps
 # it before it takes the keys queued meanwhile. The intro, as big as the screen, is not one.
+# A window that has come and gone (setup traced what follows it, and it is not on the screen)
+# is waited for no longer: Wine maps a window before the next thing it makes is traced.
 known=" "
 shown_window() {
-  local want=$1 until=$((SECONDS + $2)) w name=".*"
+  local want=$1 until=$((SECONDS + $2)) w name=".*" moved_on
   case $want in "dialog: "*) name=${want#dialog: } ;; esac
   while [ $SECONDS -le $until ]; do
+    moved_on=$(shown | sed -n "$((seen + 1))p")
     for w in $(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null || true); do
       case $known in *" $w "*) continue ;; esac
       xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: 800x600' && continue
       known="$known$w "
       return 0
     done
+    [ -z "$moved_on" ] || return 0
     sleep 0.1
   done
   return 1
