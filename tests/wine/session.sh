@@ -27,26 +27,33 @@ wine_session_start() {
   if [ -n "${DISPLAY:-}" ]; then wine_keep_desktop; fi
 }
 
-# A program's first window needs Wine's desktop process (explorer.exe /desktop): Wine starts it
-# then, waits only seconds for it, and ends it a moment after the last program. Where i386 is
-# emulated on a loaded machine that wait can run out, and the program goes on without a display
-# ("The explorer process failed to start"). A console program left waiting for input keeps the
-# desktop up from here to the end of the session; this waits until it is up.
+# A program's first window needs Wine's desktop process (explorer.exe /desktop). Wine starts one
+# then, waits only seconds for it, and ends it a moment after that program; where i386 is
+# emulated on a loaded machine the wait can run out, and the program goes on without a display
+# ("The explorer process failed to start"). A desktop started on its own stays up until the
+# server ends, so the session starts one, once the one its first program started has gone:
+# there is one desktop, and an explorer started beside another ends at once.
 wine_keep_desktop() {
-  local fifo=$WINEPREFIX/desktop-keeper.fifo until=$((SECONDS + wait_limit))
-  [ -p "$fifo" ] || mkfifo "$fifo"
-  # Opened for reading and writing, so that neither end waits and no input ever comes.
-  wine cmd /c pause <>"$fifo" >/dev/null 2>&1 &
-  # The desktop may already have ended after the program before; then it is started here.
-  wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+  local until=$((SECONDS + wait_limit)) pids started=-1 alone=$SECONDS
   while [ $SECONDS -lt $until ]; do
-    # The desktop process runs and has made its windows (the clipboard's, the tray's).
-    if [ -n "$(wine_desktop_pid)" ] && [ "$(xdotool search --name '.*' 2>/dev/null | wc -l)" -gt 1 ]; then
+    pids=$(wine_desktop_pid)
+    if [ "$(wc -w <<<"$pids")" != 1 ]; then alone=$SECONDS; fi
+    if [ -z "$pids" ]; then
+      # None: start one (again, if the last start came upon another desktop and ended).
+      if [ $started -lt 0 ] || [ $((SECONDS - started)) -ge 10 ]; then
+        wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+        started=$SECONDS
+      fi
+    # One desktop, with its windows made (the clipboard's, the tray's): the one started here,
+    # or one that has outlived the program that started it by long enough to stay.
+    elif { [ $started -ge 0 ] || [ $((SECONDS - alone)) -ge 15 ]; } && [ "$(wc -w <<<"$pids")" = 1 ] &&
+      [ "$(xdotool search --name '.*' 2>/dev/null | wc -l)" -gt 1 ]; then
       return 0
     fi
     sleep 0.2
   done
-  echo "FAILED: waited $wait_limit s in vain for Wine's desktop process"
+  echo "FAILED: waited $wait_limit s in vain for Wine's desktop process (running:" \
+    "[$(wine_desktop_pid | tr '\n' ' ')]; X windows: $(xdotool search --name '.*' 2>/dev/null | wc -l))"
   return 1
 }
 
@@ -54,7 +61,9 @@ wine_desktop_pid() {
   local p
   for p in $(grep -lsxF "WINEPREFIX=$WINEPREFIX" -z /proc/[0-9]*/environ); do
     p=${p%/environ}
-    case "$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)" in *explorer.exe*/desktop*) echo "${p#/proc/}" ;; esac
+    # The desktop runs as C:\windows\system32\explorer.exe; where i386 is emulated, the command
+    # that started it keeps its own "explorer.exe /desktop" as long as that runs.
+    case "$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)" in *\\explorer.exe\ /desktop*) echo "${p#/proc/}" ;; esac
   done
 }
 
