@@ -34,21 +34,27 @@ wine_session_start() {
 # server ends, so the session starts one, once the one its first program started has gone:
 # there is one desktop, and an explorer started beside another ends at once.
 wine_keep_desktop() {
-  local until=$((SECONDS + wait_limit)) pids started=-1 alone=$SECONDS
+  local begin=$SECONDS until=$((SECONDS + wait_limit)) pids count started=-1 alone=$SECONDS bare=-1
   while [ $SECONDS -lt $until ]; do
     pids=$(wine_desktop_pid)
-    if [ "$(wc -w <<<"$pids")" != 1 ]; then alone=$SECONDS; fi
-    if [ -z "$pids" ]; then
-      # None: start one (again, if the last start came upon another desktop and ended).
-      if [ $started -lt 0 ] || [ $((SECONDS - started)) -ge 10 ]; then
-        wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
-        started=$SECONDS
-      fi
-    # One desktop, with its windows made (the clipboard's, the tray's): the one started here,
-    # or one that has outlived the program that started it by long enough to stay.
-    elif { [ $started -ge 0 ] || [ $((SECONDS - alone)) -ge 15 ]; } && [ "$(wc -w <<<"$pids")" = 1 ] &&
-      [ "$(xdotool search --name '.*' 2>/dev/null | wc -l)" -gt 1 ]; then
-      return 0
+    count=$(wc -w <<<"$pids")
+    [ "$count" = 1 ] || alone=$SECONDS
+    if [ "$count" = 1 ] && [ "$(xdotool search --name '.*' 2>/dev/null | wc -l)" -gt 1 ]; then
+      # One desktop with its windows made (the clipboard's, the tray's): the one started here,
+      # or one that has outlived the program that started it by long enough to stay.
+      if [ $started -ge 0 ] || [ $((SECONDS - alone)) -ge 15 ]; then return 0; fi
+      bare=-1
+    elif [ "$count" = 1 ]; then
+      # One that makes no windows for a minute hangs, and holds the desktop from any other.
+      [ $bare -ge 0 ] || bare=$SECONDS
+      if [ $((SECONDS - bare)) -ge 60 ]; then kill -9 $pids 2>/dev/null || true; bare=-1; fi
+    fi
+    # None (or, after 30 s, none yet that will do): start one, again 10 s after the last start,
+    # which ends at once if it comes upon another desktop.
+    if { [ "$count" = 0 ] || [ $((SECONDS - begin)) -ge 30 ]; } &&
+      { [ $started -lt 0 ] || [ $((SECONDS - started)) -ge 10 ]; }; then
+      wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+      started=$SECONDS
     fi
     sleep 0.2
   done
