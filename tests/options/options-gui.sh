@@ -36,15 +36,6 @@ wine reg add 'HKLM\SOFTWARE\Oakhurst\Brindlewood\CurrentVersion' /v InstallDir \
 face=$(grep -a '^"ButtonFace"=' "$work/prefix/user.reg" | head -n1 | cut -d'"' -f4 || true)
 wine reg add 'HKCU\Control Panel\Colors' /v Menu /d "${face:-192 192 192}" /f >/dev/null 2>&1
 
-gone() {  # WINDOW: true once it is no longer visible (up to $wait_limit s)
-  local until=$((SECONDS + wait_limit))
-  while [ $SECONDS -lt $until ]; do
-    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 start() {  # NAME [ARGS...]: the program in the background; its exit code lands in NAME.rc
   local name=$1; shift
   ( set +e; WINEDEBUG=+msgbox wine "$exe" "$@" >"$work/$name.out" 2>"$work/$name.trace"

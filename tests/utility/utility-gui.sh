@@ -134,14 +134,8 @@ start_format() {  # DIALOG LABEL quick|full
 # key would only stop the format and leave the dialog open.
 expect_idle_and_close() {  # DIALOG
   keys "$1" Escape
-  local until=$((SECONDS + wait_limit))
-  while [ $SECONDS -lt $until ]; do
-    if ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; then
-      ok "the dialog was idle: Close ended it"; return 0
-    fi
-    sleep 0.1
-  done
-  fail "the dialog did not close within $wait_limit s: still formatting?"
+  if gone "$1"; then ok "the dialog was idle: Close ended it"
+  else fail "the dialog did not close within $wait_limit s: still formatting?"; fi
 }
 
 # The leftmost and rightmost columns of the progress bar in a screenshot: the bar's colour (the

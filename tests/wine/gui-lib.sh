@@ -27,6 +27,15 @@ wait_exit() {
   return 1
 }
 
+gone() {  # WINDOW: true once it is no longer visible (up to $wait_limit s)
+  local until=$((SECONDS + wait_limit))
+  while [ $SECONDS -lt $until ]; do
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Runs COMMAND... until it succeeds (up to $wait_limit s): for what a program writes as it goes.
 eventually() {
   local until=$((SECONDS + wait_limit))
